@@ -1,0 +1,63 @@
+// Our own declaration of the FTDI D2XX calls the program makes. On this
+// platform they are served by the simulated board (boardsim/); the
+// application code only ever sees this C interface.
+#pragma once
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef void* FT_HANDLE;
+typedef uint32_t FT_STATUS;
+typedef uint32_t DWORD;
+typedef uint32_t ULONG;
+typedef uint16_t USHORT;
+typedef unsigned char UCHAR;
+typedef void* PVOID;
+typedef void* LPVOID;
+typedef DWORD* LPDWORD;
+
+enum {
+    FT_OK = 0,
+    FT_INVALID_HANDLE = 1,
+    FT_DEVICE_NOT_FOUND = 2,
+    FT_DEVICE_NOT_OPENED = 3,
+    FT_IO_ERROR = 4,
+    FT_INVALID_PARAMETER = 6
+};
+
+#define FT_OPEN_BY_SERIAL_NUMBER 1
+#define FT_PURGE_RX 1
+#define FT_PURGE_TX 2
+#define FT_FLOW_RTS_CTS 0x0100
+
+typedef struct _ft_device_list_info_node {
+    ULONG Flags;
+    ULONG Type;
+    ULONG ID;
+    DWORD LocId;
+    char SerialNumber[16];
+    char Description[64];
+    FT_HANDLE ftHandle;
+} FT_DEVICE_LIST_INFO_NODE;
+
+FT_STATUS FT_CreateDeviceInfoList(LPDWORD lpdwNumDevs);
+FT_STATUS FT_GetDeviceInfoList(FT_DEVICE_LIST_INFO_NODE* pDest, LPDWORD lpdwNumDevs);
+FT_STATUS FT_OpenEx(PVOID pArg1, DWORD Flags, FT_HANDLE* pHandle);
+FT_STATUS FT_Close(FT_HANDLE ftHandle);
+FT_STATUS FT_ResetDevice(FT_HANDLE ftHandle);
+FT_STATUS FT_Purge(FT_HANDLE ftHandle, ULONG Mask);
+FT_STATUS FT_SetBitMode(FT_HANDLE ftHandle, UCHAR ucMask, UCHAR ucEnable);
+FT_STATUS FT_SetUSBParameters(FT_HANDLE ftHandle, ULONG ulInTransferSize, ULONG ulOutTransferSize);
+FT_STATUS FT_SetFlowControl(FT_HANDLE ftHandle, USHORT FlowControl, UCHAR XonChar, UCHAR XoffChar);
+FT_STATUS FT_SetTimeouts(FT_HANDLE ftHandle, ULONG ReadTimeout, ULONG WriteTimeout);
+FT_STATUS FT_Write(FT_HANDLE ftHandle, LPVOID lpBuffer, DWORD dwBytesToWrite, LPDWORD lpBytesWritten);
+FT_STATUS FT_Read(FT_HANDLE ftHandle, LPVOID lpBuffer, DWORD dwBytesToRead, LPDWORD lpBytesReturned);
+FT_STATUS FT_GetStatus(FT_HANDLE ftHandle, DWORD* lpdwAmountInRxQueue, DWORD* lpdwAmountInTxQueue,
+                       DWORD* lpdwEventStatus);
+
+#ifdef __cplusplus
+}
+#endif
