@@ -33,6 +33,9 @@ enum {
 #define FT_PURGE_TX 2
 #define FT_FLOW_RTS_CTS 0x0100
 
+/* Flags of a device-list record. */
+#define FT_FLAGS_OPENED 1
+
 typedef struct _ft_device_list_info_node {
     ULONG Flags;
     ULONG Type;

@@ -1,0 +1,97 @@
+#pragma once
+
+#include "Guarded.h"
+#include "d2xx.h"
+
+#include <QImage>
+#include <QList>
+#include <QMutex>
+#include <QThread>
+#include <QVector>
+#include <opencv2/core.hpp>
+#include <opencv2/videoio.hpp>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Queued signals carry display frames under the registered type name "Mat".
+using Mat = cv::Mat;
+
+constexpr int kFrameSide = 256;
+constexpr int kFramePixels = kFrameSide * kFrameSide;   // 65,536
+constexpr int kChunkBytes = 65536;
+constexpr int kRawFrameBytes = 4 * kChunkBytes;         // 262,144
+constexpr uint32_t kZeroLevel = 4096;
+constexpr uint32_t kDefaultBright = 0xFFFFF;
+
+// The acquisition worker. The GUI thread writes the request flags and
+// parameters at any time while run() reads them once per frame; every such
+// field is atomic, the save path is guarded, and the reference arrays are
+// only touched under rangeMutex, so a frame never sees a half-filled array.
+class Tessary_VideoThread : public QThread
+{
+    Q_OBJECT
+public:
+    explicit Tessary_VideoThread(QObject* parent = nullptr);
+    ~Tessary_VideoThread() override;
+
+    // Per-pixel arrays, raw-frame order. minRange/maxRange are shared with
+    // the GUI thread: hold rangeMutex while reading or writing them.
+    uint32_t* minRange;
+    uint32_t* maxRange;
+    uint32_t* minCalibration;
+    uint32_t* maxCalibration;
+    double* currentData;
+    std::atomic<bool> running{true};
+    int calibIndex = 0;
+    std::vector<std::vector<uint32_t>> calibSamples[10];
+    cv::VideoWriter videoWriter;
+    std::atomic<bool> isSaveData{false};
+    std::atomic<bool> isSavePicture{false};
+    std::atomic<bool> isSaveVideo{false};
+    std::atomic<bool> isSetMax{false};
+    std::atomic<bool> isSetMin{false};
+    std::atomic<bool> isFft{false};
+    Guarded<std::string> savePath;
+    FT_HANDLE ftHandle = nullptr;
+    FT_STATUS ftStatus = FT_OK;
+    int savedCount = 0;
+    std::atomic<int> integrationTime{166};
+    std::atomic<int> fullScaleCharge{25};
+    std::atomic<int> frameRate{9};
+    std::atomic<int> saveNumber{0};
+    QList<unsigned char*> savedFrames;
+    QVector<float> savedGrayData;
+
+    mutable QMutex rangeMutex;
+
+    // Starts the worker. The run flag is raised here rather than in run(),
+    // so a stop() that lands before run() begins is not undone.
+    void start(Priority priority = InheritPriority);
+    void stop();
+    void reset();
+    void setminrange(int value);
+    void setmaxrange(int value);
+
+    cv::Mat integratedData(unsigned char* chunk0, unsigned char* chunk1, unsigned char* chunk2,
+                           unsigned char* chunk3);
+    void setMax(unsigned char* chunk0, unsigned char* chunk1, unsigned char* chunk2,
+                unsigned char* chunk3);
+    void setMin(unsigned char* chunk0, unsigned char* chunk1, unsigned char* chunk2,
+                unsigned char* chunk3);
+    void removeRipple(cv::Mat& image);
+    void save();
+
+signals:
+    void sendMatToUI(Mat mat);
+    void labelCurrentShow(double current);
+    void savePicture(QImage Qtemp);
+    void saveDialog();
+    void disConnect();
+    void setFlag();
+
+protected:
+    void run() override;
+};

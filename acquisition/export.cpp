@@ -1,0 +1,3 @@
+#include "Tessary_VideoThread.h"
+
+void Tessary_VideoThread::save() {}

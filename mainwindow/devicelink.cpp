@@ -1,0 +1,236 @@
+// The link to the board: listing, device-change hook, open/close with the
+// handshake, the battery poll and the reaction to a lost link.
+#include "Developer_Mode.h"
+#include "RunningDataManager.h"
+#include "devicechange.h"
+#include "tessary_interface.h"
+
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QThread>
+
+#include <vector>
+
+namespace {
+
+const unsigned char kReadParameters[6] = {0xFF, 0xAA, 0x00, 0xFF, 0x0D, 0xEB};
+const unsigned char kChipTypeA[8] = {0xFF, 0xAA, 0x00, 0xA4, 0x0D, 0xEB, 0x02, 0x02};
+const unsigned char kBatteryQuery[6] = {0xFF, 0xAA, 0x00, 0xA5, 0x0D, 0xEB};
+constexpr DWORD kParamBlockBytes = 256;
+// How long the handshake waits for the rest of the parameter block once its
+// first bytes have arrived, so that none of it is mistaken for a battery answer.
+constexpr int kHandshakeDrainMs = 500;
+
+FT_STATUS writeFrame(FT_HANDLE handle, const unsigned char* frame, DWORD length)
+{
+    DWORD written = 0;
+    return FT_Write(handle, const_cast<unsigned char*>(frame), length, &written);
+}
+
+void showBox(const QString& text)
+{
+    QMessageBox box;
+    box.setText(text);
+    box.exec();
+}
+
+} // namespace
+
+void Tessary_Interface::InitD2xx()
+{
+    listDevices(nullptr);
+}
+
+void Tessary_Interface::PollDevices()
+{
+    ui.comboBox->clear();
+    listDevices(&devicePollTimer);
+}
+
+void Tessary_Interface::listDevices(QTimer* pollTimer)
+{
+    DWORD count = 0;
+    status = FT_CreateDeviceInfoList(&count);
+    if (status != FT_OK)
+        return;
+    if (count == 0) {
+        ui.comboBox->addItem(" NO Devices ");
+        return;
+    }
+    std::vector<FT_DEVICE_LIST_INFO_NODE> nodes(count);
+    status = FT_GetDeviceInfoList(nodes.data(), &count);
+    if (status != FT_OK || count == 0)
+        return;
+    for (DWORD i = 0; i < count && i < nodes.size(); ++i) {
+        const QString serial = QString::fromUtf8(nodes[i].SerialNumber,
+                                                 int(qstrnlen(nodes[i].SerialNumber, 16)));
+        ui.comboBox->addItem(serial);
+        if (pollTimer && !serial.isEmpty())
+            pollTimer->stop();
+    }
+}
+
+bool Tessary_Interface::nativeEvent(const QByteArray& eventType, void* message, long* result)
+{
+    // Only the Windows message record carries device changes; other
+    // platforms' native events have another layout.
+    if (eventType == "windows_generic_MSG") {
+        const auto* msg = static_cast<const MSG*>(message);
+        if (msg->message == WM_DEVICECHANGE && (msg->wParam & ~uintptr_t(4)) == DBT_DEVICEARRIVAL)
+            devicePollTimer.start(1000);
+    }
+    return QMainWindow::nativeEvent(eventType, message, result);
+}
+
+void Tessary_Interface::on_Open_Close_click()
+{
+    if (ui.pushButton_5->text() != "Open") {
+        // Never close the handle under the worker's feet: stop it first.
+        if (videoThread->isRunning() || isRuning) {
+            videoThread->stop();
+            displayOff = true;
+            isRuning = false;
+            ui.isRunning->setStyleSheet(
+                "QPushButton { border-image: url(:/Image/images/tip_stop.png);}");
+            ui.label_Running->setText("   Stop");
+            ui.pushButton_2->setText("Capture");
+            runningDataManager->setRunningState(false);
+        }
+        ui.pushButton_5->setText("Open");
+        isConnected = false;
+        batteryTimer.stop();
+        FT_Close(fthandle1);
+        return;
+    }
+
+    QByteArray serial = ui.comboBox->currentText().toUtf8();
+    status = FT_OpenEx(serial.data(), FT_OPEN_BY_SERIAL_NUMBER, &fthandle1);
+    if (status != FT_OK) {
+        showBox("No Device Connected");
+        return;
+    }
+
+    status = FT_ResetDevice(fthandle1);
+    FT_Purge(fthandle1, FT_PURGE_RX | FT_PURGE_TX);
+    FT_SetBitMode(fthandle1, 0x00, 0x40);
+    FT_SetUSBParameters(fthandle1, 65536, 65536);
+    FT_SetFlowControl(fthandle1, FT_FLOW_RTS_CTS, 0, 0);
+    FT_SetTimeouts(fthandle1, 2000, 1000);
+
+    status = writeFrame(fthandle1, kReadParameters, sizeof kReadParameters);
+    std::vector<unsigned char> reply(kParamBlockBytes);
+    DWORD received = 0;
+    bool answered = false;
+    for (int attempt = 0; attempt < 10 && !answered; ++attempt) {
+        DWORD queued = 0, txQueued = 0, events = 0;
+        status = FT_GetStatus(fthandle1, &queued, &txQueued, &events);
+        if (queued > reply.size())
+            reply.resize(queued);
+        DWORD got = 0;
+        status = FT_Read(fthandle1, reply.data(), queued, &got);
+        if (queued > 0) {
+            answered = true;
+            received = got;
+        } else {
+            QThread::msleep(1);
+        }
+    }
+
+    if (!answered) {
+        showBox("No Device Connected");
+        ui.pushButton_5->setText("Open");
+        FT_Close(fthandle1);
+        isConnected = false;
+        return;
+    }
+
+    // Take in the rest of the answer (a whole parameter block) so that the
+    // battery poll that follows reads its own byte, not the block's tail.
+    QElapsedTimer drain;
+    drain.start();
+    while (received < kParamBlockBytes && drain.elapsed() < kHandshakeDrainMs) {
+        DWORD queued = 0, txQueued = 0, events = 0;
+        if (FT_GetStatus(fthandle1, &queued, &txQueued, &events) != FT_OK)
+            break;
+        if (queued == 0)
+            continue;
+        std::vector<unsigned char> rest(queued);
+        DWORD got = 0;
+        if (FT_Read(fthandle1, rest.data(), queued, &got) != FT_OK)
+            break;
+        received += got;
+    }
+
+    ui.pushButton_5->setText("Close");
+    isConnected = true;
+    batteryTimer.start(3000);
+    getBattery();
+    QThread::msleep(200);
+    status = writeFrame(fthandle1, kChipTypeA, sizeof kChipTypeA);
+    getBattery();
+}
+
+void Tessary_Interface::getBattery()
+{
+    status = writeFrame(fthandle1, kBatteryQuery, sizeof kBatteryQuery);
+    QThread::msleep(30);
+
+    int emptyPolls = 0;
+    bool lost = false;
+    for (;;) {
+        DWORD queued = 0, txQueued = 0, events = 0;
+        status = FT_GetStatus(fthandle1, &queued, &txQueued, &events);
+        if (status != FT_OK) {
+            lost = true;
+            break;
+        }
+        if (queued == 0) {
+            QThread::msleep(10);
+            if (++emptyPolls >= 15) {
+                lost = true;
+                break;
+            }
+            continue;
+        }
+        std::vector<unsigned char> buffer(queued);
+        DWORD got = 0;
+        status = FT_Read(fthandle1, buffer.data(), queued, &got);
+        if (status != FT_OK)
+            return;
+        if (got == 0)
+            continue;
+        const int percent = buffer[0];
+        const int width = percent * 16 / 100;
+        ui.label_batbg->setMaximumWidth(width);
+        ui.label_batbg->setMinimumWidth(width);
+        ui.label_bat_2->setText(QString::number(percent, 'g', 6) + "%");
+        return;
+    }
+
+    if (lost) {
+        batteryTimer.stop();
+        if (ui.pushButton_5->text() == "Close") {
+            ui.pushButton_5->setText("Open");
+            isConnected = false;
+            FT_Close(fthandle1);
+        }
+        emit showMessage("Error", "断开连接");
+    }
+}
+
+void Tessary_Interface::disConnectReact()
+{
+    if (displayOff)
+        return;
+    if (ui.pushButton_5->text() == "Close") {
+        ui.pushButton_5->setText("Open");
+        isConnected = false;
+        FT_Close(fthandle1);
+    }
+    isRuning = false;
+    ui.isRunning->setStyleSheet("QPushButton { border-image: url(:/Image/images/tip_stop.png);}");
+    ui.label_Running->setText("   Stop");
+    ui.pushButton_2->setText("Capture");
+    runningDataManager->setRunningState(false);
+    emit showMessage("Error", "断开连接");
+}
