@@ -270,7 +270,7 @@ void drawCheckbox(const char *name, bool checked)
     QImage img = blank(56, 56);
     QPainter p(&img);
     smooth(p);
-    const QRectF box(4, 4, 48, 48);
+    const QRectF box(2, 2, 52, 52);  // border lands on whole pixels at 14 px
     if (checked) {
         p.setPen(QPen(kBrown, 4));
         p.setBrush(kBrown);
@@ -412,10 +412,11 @@ void drawMirror(const char *name, const QColor &ink)
     QPainter p(&img);
     smooth(p);
 
+    // Dashes of 8 px (2 px on screen) so they survive the 4x reduction.
     QPen axis(ink, 3.5, Qt::CustomDashLine, Qt::FlatCap);
-    axis.setDashPattern({1.6, 1.3});
+    axis.setDashPattern({8 / 3.5, 8 / 3.5});
     p.setPen(axis);
-    p.drawLine(QPointF(32, 3), QPointF(32, 57));
+    p.drawLine(QPointF(32, 4), QPointF(32, 60));
 
     QPolygonF left;
     left << QPointF(25, 13) << QPointF(25, 48) << QPointF(5, 48);
