@@ -21,7 +21,9 @@ constexpr auto kStatusWait = std::chrono::milliseconds(1);
 
 } // namespace
 
-Board::Board(std::string serial) : m_serial(std::move(serial)), m_seed(seedFor(m_serial)) {}
+Board::Board(std::string serial) : m_serial(std::move(serial)), m_seed(seedFor(m_serial))
+{
+}
 
 uint64_t Board::open()
 {

@@ -19,6 +19,10 @@
 //   setDeliveryPieces(max, seed)  FT_GetStatus reports at most 1..max bytes
 //                              (random), so reads arrive in pieces; 0 = off
 //   paramBlock(), config(), pendingConfig(), framesServed(), badChecksums()
+//   portSettings()             what FT_SetTimeouts, FT_SetBitMode, ... recorded
+//   sceneSeed()                the seed of renderScene() for this board
+// Answers leave in the order the requests came: a frame held back by pacing,
+// or a late parameter block, holds back what was asked after it.
 // The scene itself is renderScene() in Scene.h.
 #pragma once
 

@@ -35,7 +35,7 @@ BoardConfig BoardConfig::defaults()
         writeBigEndian(&c.dac[2 * i], dac[i], 2);
 
     const uint32_t trigger = (31u << 16) | 31u;
-    const uint32_t goaHead[13] = {4800, 1041600, 5600, 8800, 5600, 3200, 4800,
+    const uint32_t goaHead[13] = {4800, 1041600, 5600, 8800, 5600, 3200,   4800,
                                   130,  9600,    3200, 4800, 129,  1111111};
     for (int i = 0; i < 13; ++i)
         writeBigEndian(&c.goa[4 * i], goaHead[i], 4);

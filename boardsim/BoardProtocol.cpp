@@ -15,12 +15,18 @@ std::size_t payloadLength(uint8_t group, uint8_t code)
     if (group != 0x00)
         return 0;
     switch (code) {
-    case 0xA0: return 9; // ADC: 8 + checksum
-    case 0xA1: return 33; // DAC: 32 + checksum
-    case 0xA2: return 137; // GOA: 136 + checksum
-    case 0xA3: return 33; // SCAN: 32 + checksum
-    case 0xA4: return 2; // mode, no checksum
-    default: return 0;
+    case 0xA0:
+        return 9; // ADC: 8 + checksum
+    case 0xA1:
+        return 33; // DAC: 32 + checksum
+    case 0xA2:
+        return 137; // GOA: 136 + checksum
+    case 0xA3:
+        return 33; // SCAN: 32 + checksum
+    case 0xA4:
+        return 2; // mode, no checksum
+    default:
+        return 0;
     }
 }
 
@@ -79,9 +85,9 @@ std::vector<Board::Command> Board::parseLocked()
             keep = i;
             break;
         }
-        out.push_back(Command{b[i + 2], b[i + 3],
-                              std::vector<uint8_t>(b.begin() + long(i + kHead),
-                                                   b.begin() + long(i + kHead + len))});
+        out.push_back(Command{
+            b[i + 2], b[i + 3],
+            std::vector<uint8_t>(b.begin() + long(i + kHead), b.begin() + long(i + kHead + len))});
         pos = i + kHead + len;
     }
     m_parse.erase(m_parse.begin(), m_parse.begin() + long(keep));
@@ -127,16 +133,25 @@ void Board::applyConfigLocked(const Command& cmd)
             ++m_badChecksums; // counted, applied all the same
     }
     switch (cmd.code) {
-    case 0xA0: std::copy_n(p.begin(), m_pending.adc.size(), m_pending.adc.begin()); break;
-    case 0xA1: std::copy_n(p.begin(), m_pending.dac.size(), m_pending.dac.begin()); break;
-    case 0xA2: std::copy_n(p.begin(), m_pending.goa.size(), m_pending.goa.begin()); break;
-    case 0xA3: std::copy_n(p.begin(), m_pending.scan.size(), m_pending.scan.begin()); break;
+    case 0xA0:
+        std::copy_n(p.begin(), m_pending.adc.size(), m_pending.adc.begin());
+        break;
+    case 0xA1:
+        std::copy_n(p.begin(), m_pending.dac.size(), m_pending.dac.begin());
+        break;
+    case 0xA2:
+        std::copy_n(p.begin(), m_pending.goa.size(), m_pending.goa.begin());
+        break;
+    case 0xA3:
+        std::copy_n(p.begin(), m_pending.scan.size(), m_pending.scan.begin());
+        break;
     case 0xA4:
         // 01 01 selects GOA, 02 02 GATE IC; anything else leaves the mode.
         if (p[0] == p[1] && (p[0] == kModeGoa || p[0] == kModeGateIc))
             m_pending.mode = p[0];
         break;
-    default: break; // unknown requests go unanswered
+    default:
+        break; // unknown requests go unanswered
     }
 }
 

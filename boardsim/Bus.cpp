@@ -35,8 +35,8 @@ std::vector<std::string> Bus::parseSerials(const char* value)
     std::size_t start = 0;
     for (;;) {
         const std::size_t comma = text.find(',', start);
-        item = trimmed(text.substr(start, comma == std::string::npos ? std::string::npos
-                                                                     : comma - start));
+        item = trimmed(
+            text.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
         if (!item.empty()) {
             item.resize(std::min(item.size(), kMaxSerialLength));
             if (std::find(out.begin(), out.end(), item) == out.end())
@@ -49,7 +49,9 @@ std::vector<std::string> Bus::parseSerials(const char* value)
     return out;
 }
 
-Bus::Bus() : m_boards(boardsFromEnvironment()) {}
+Bus::Bus() : m_boards(boardsFromEnvironment())
+{
+}
 
 Bus& Bus::instance()
 {
@@ -84,6 +86,8 @@ std::shared_ptr<Board> Bus::board(const std::string& serial) const
 std::shared_ptr<Board> Bus::attach(const std::string& serial)
 {
     const std::string name = serial.substr(0, kMaxSerialLength);
+    if (name.empty())
+        return nullptr; // a board without a serial number cannot be opened by it
     std::shared_ptr<Board> added;
     {
         std::lock_guard<std::mutex> lock(m_mutex);

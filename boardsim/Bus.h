@@ -2,7 +2,7 @@
 //
 // At first use it reads TESSARY_SIM_BOARDS: unset gives one board "TS256A01";
 // set but empty gives none; otherwise a comma-separated list of serial numbers
-// (blanks trimmed, empty items skipped, each cut to 15 characters).
+// (blanks trimmed, empty items and repeats skipped, each cut to 15 characters).
 #pragma once
 
 #include "Board.h"
@@ -28,8 +28,8 @@ public:
     std::vector<std::shared_ptr<Board>> boards() const;
     std::shared_ptr<Board> board(const std::string& serial) const; // null when not attached
 
-    // Plugs a board in (an attached serial returns its board unchanged) and
-    // raises the hook with arrival.
+    // Plugs a board in (an attached serial returns its board unchanged, an
+    // empty one null) and raises the hook with arrival.
     std::shared_ptr<Board> attach(const std::string& serial);
     // Unplugs it: every open handle on it fails from now on. Raises the hook
     // with removal; an unknown serial does nothing.

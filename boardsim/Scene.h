@@ -10,7 +10,7 @@ namespace boardsim {
 
 constexpr int kSide = 256;
 constexpr std::size_t kPixels = std::size_t(kSide) * kSide;
-constexpr std::size_t kFrameBytes = kPixels * 4; // 262,144
+constexpr std::size_t kFrameBytes = kPixels * 4;     // 262,144
 constexpr std::size_t kChunkBytes = kFrameBytes / 4; // 65,536
 constexpr uint32_t kZeroLevel = 4096;
 constexpr uint32_t kFullScale = 1u << 20; // counts above the zero level

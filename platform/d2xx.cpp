@@ -58,19 +58,20 @@ void forget(FT_HANDLE h)
 FT_STATUS toStatus(FT_HANDLE h, PortStatus st)
 {
     switch (st) {
-    case PortStatus::Ok: return FT_OK;
+    case PortStatus::Ok:
+        return FT_OK;
     case PortStatus::NotOpen:
         forget(h); // closed behind our back (the bus was reset)
         return FT_INVALID_HANDLE;
     case PortStatus::Detached:
-    case PortStatus::ReadFailed: return FT_IO_ERROR;
+    case PortStatus::ReadFailed:
+        return FT_IO_ERROR;
     }
     return FT_IO_ERROR;
 }
 
 // Runs `call(board, session)` on an open handle and maps its result.
-template <typename Call>
-FT_STATUS onHandle(FT_HANDLE h, Call call)
+template <typename Call> FT_STATUS onHandle(FT_HANDLE h, Call call)
 {
     OpenHandle open;
     if (!h || !lookup(h, open))
@@ -90,7 +91,8 @@ FT_HANDLE handleOf(const std::shared_ptr<Board>& board)
     Registry& r = registry();
     std::lock_guard<std::mutex> lock(r.mutex);
     for (const auto& entry : r.handles)
-        if (entry.second.board == board && board->check(entry.second.session) != PortStatus::NotOpen)
+        if (entry.second.board == board &&
+            board->check(entry.second.session) != PortStatus::NotOpen)
             return reinterpret_cast<FT_HANDLE>(entry.first);
     return nullptr;
 }
@@ -252,8 +254,7 @@ FT_STATUS FT_Write(FT_HANDLE ftHandle, LPVOID lpBuffer, DWORD dwBytesToWrite,
     });
 }
 
-FT_STATUS FT_Read(FT_HANDLE ftHandle, LPVOID lpBuffer, DWORD dwBytesToRead,
-                  LPDWORD lpBytesReturned)
+FT_STATUS FT_Read(FT_HANDLE ftHandle, LPVOID lpBuffer, DWORD dwBytesToRead, LPDWORD lpBytesReturned)
 {
     if (lpBytesReturned)
         *lpBytesReturned = 0;

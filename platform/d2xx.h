@@ -1,6 +1,19 @@
 // Our own declaration of the FTDI D2XX calls the program makes. On this
 // platform they are served by the simulated board (boardsim/); the
 // application code only ever sees this C interface.
+//
+// How the stand-in behaves (all calls thread-safe):
+// - A null, closed or unknown handle gives FT_INVALID_HANDLE; a handle whose
+//   board was unplugged gives FT_IO_ERROR on every call but FT_Close.
+// - FT_GetDeviceInfoList copies the list built by the last
+//   FT_CreateDeviceInfoList, so an array sized by its count always fits.
+// - FT_OpenEx: flags other than FT_OPEN_BY_SERIAL_NUMBER give
+//   FT_INVALID_PARAMETER, an unknown serial FT_DEVICE_NOT_FOUND, a board that
+//   is open already FT_DEVICE_NOT_OPENED. A new handle starts with empty
+//   queues and 1000/1000 ms time-outs.
+// - FT_GetStatus waits up to about 1 ms for data when none is queued.
+// - FT_Read waits until the count asked for is queued or the read time-out
+//   passes (a time-out of 0 does not wait) and returns FT_OK with what it got.
 #pragma once
 
 #include <stdint.h>
