@@ -72,10 +72,10 @@ void Tessary_Interface::on_TFTConfig_click()
     BatteryPollPause pause(batteryTimer);
 
     const QLineEdit* const fields[16] = {
-        ui.lineEdit_35, ui.lineEdit_36,  ui.lineEdit_37,  ui.lineEdit_40,
-        ui.lineEdit_41, ui.lineEdit_42,  ui.lineEdit_von, ui.lineEdit_voff,
-        ui.lineEdit_43, ui.lineEdit_48,  ui.lineEdit_vdd, ui.lineEdit_vin,
-        ui.lineEdit_49, ui.lineEdit_50,  ui.lineEdit_vss, ui.lineEdit_vcom};
+        ui.lineEdit_35, ui.lineEdit_36, ui.lineEdit_37,  ui.lineEdit_40,
+        ui.lineEdit_41, ui.lineEdit_42, ui.lineEdit_von, ui.lineEdit_voff,
+        ui.lineEdit_43, ui.lineEdit_48, ui.lineEdit_vdd, ui.lineEdit_vin,
+        ui.lineEdit_49, ui.lineEdit_50, ui.lineEdit_vss, ui.lineEdit_vcom};
     for (const QLineEdit* field : fields) {
         if (field->text().isEmpty()) {
             showPlainBox("Some GOA input fields are empty");

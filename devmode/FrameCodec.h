@@ -1,0 +1,81 @@
+// What the developer window and the main window share when they build
+// configuration frames: heads, big-endian fields, the payload checksum, the
+// voltage and INT tick codes and the digit-string encoder.
+#pragma once
+
+#include "d2xx.h"
+
+#include <QString>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <iostream>
+#include <string>
+
+namespace framecodec {
+
+constexpr std::size_t kHeadBytes = 6;
+constexpr unsigned char kSystemReset[kHeadBytes] = {0xFF, 0xAA, 0x01, 0x00, 0x0D, 0xEB};
+constexpr unsigned char kReadParameters[kHeadBytes] = {0xFF, 0xAA, 0x00, 0xFF, 0x0D, 0xEB};
+
+constexpr unsigned char kAdcCommand = 0xA0;
+constexpr unsigned char kDacCommand = 0xA1;
+constexpr unsigned char kGoaCommand = 0xA2;
+constexpr unsigned char kScanCommand = 0xA3;
+constexpr unsigned char kModeCommand = 0xA4;
+
+// The pause between a configuration frame and the SystemReset that applies it.
+constexpr unsigned long kApplyPauseMs = 100;
+
+// Writes FF AA 00 code 0D EB at frame[0..5].
+void putHead(unsigned char* frame, unsigned char code);
+void putBigEndian(unsigned char* p, uint32_t value, std::size_t width);
+uint32_t readBigEndian(const unsigned char* p, std::size_t width);
+// Low 8 bits of the plain sum of the payload bytes.
+unsigned char payloadChecksum(const unsigned char* payload, std::size_t length);
+
+FT_STATUS writeBytes(FT_HANDLE handle, const unsigned char* bytes, DWORD length);
+// Sleeps the apply pause, then writes SystemReset; returns the write's status.
+FT_STATUS pauseAndReset(FT_HANDLE handle);
+
+// A modal box without parent or title, text only.
+void showPlainBox(const QString& text);
+
+// Voltage code (V + 20) / 40 * 65536, rounded halves away from zero through
+// Qt's fixed-point formatting. A result beyond the int range saturates rather
+// than reading back as 0 (which would go out as -20 V); text that is not a
+// number (NaN) counts as 0 V like any other unreadable text.
+int voltageCode(double volts);
+// INT tick code: microseconds * 40, saturated to the int range.
+int tickCode(int micros);
+
+// The digit-string encoder: the value's hexadecimal digits (from `table`) are
+// built most significant first in `scratch`, padded to `width` digits and read
+// back two at a time with `readPair`. Values outside 0 .. 16^width - 1 are
+// clamped into it, so a too-large value goes out as all FF and a negative one
+// as 0. The value 0 writes "0" to standard output. `scratch` is empty on return.
+template <typename PairReader>
+void encodeDigits(long long value, std::size_t width, unsigned char* out, std::string& scratch,
+                  const std::string& table, PairReader readPair)
+{
+    const long long largest = (1LL << (4 * width)) - 1;
+    value = std::clamp(value, 0LL, largest);
+    scratch.clear();
+    while (value != 0) {
+        scratch.insert(scratch.begin(), table[std::size_t(value % 16)]);
+        value /= 16;
+    }
+    if (scratch.empty()) {
+        std::cout << 0;
+        std::fill_n(out, width / 2, static_cast<unsigned char>(0));
+        return;
+    }
+    if (scratch.size() < width)
+        scratch.insert(0, width - scratch.size(), '0');
+    for (std::size_t k = 0; k < width / 2; ++k)
+        out[k] = static_cast<unsigned char>(readPair(scratch.substr(2 * k, 2)) & 0xFF);
+    scratch.clear();
+}
+
+} // namespace framecodec
