@@ -19,24 +19,21 @@ struct PanelLayout
     QRect label, widgetFunc1, widgetFunc, widget7, widget3, passwordInput, saveLayout, widget2;
 };
 
-const PanelLayout kNormalByMenu = {600,
-                                   {20, 45, 600, 600},
-                                   {630, 40, 595, 470},
-                                   {650, 514, 560, 130},
-                                   {540, 20, 85, 28},
-                                   {470, 20, 85, 28},
-                                   {430, 210, 380, 200},
-                                   {430, 180, 380, 260},
-                                   {15, 19, 60, 30}};
-const PanelLayout kNormalByEscape = {600,
-                                     {20, 45, 600, 600},
-                                     {630, 40, 595, 470},
-                                     {650, 514, 560, 130},
-                                     {540, 20, 85, 28},
-                                     {470, 20, 85, 28},
-                                     {430, 210, 380, 200},
-                                     {430, 180, 380, 260},
-                                     {15, 19, 70, 30}};
+// The normal layout; leaving full screen through the menu gives the rotate
+// and mirror panel a width of 60, leaving with Escape a width of 70.
+PanelLayout normalLayout(int widget2Width)
+{
+    return {600,
+            {20, 45, 600, 600},
+            {630, 40, 595, 470},
+            {650, 514, 560, 130},
+            {540, 20, 85, 28},
+            {470, 20, 85, 28},
+            {430, 210, 380, 200},
+            {430, 180, 380, 260},
+            {15, 19, widget2Width, 30}};
+}
+
 const PanelLayout kHeight810 = {750,
                                 {20, 45, 750, 750},
                                 {820, 60, 595, 470},
@@ -124,7 +121,7 @@ void Tessary_Interface::toggleFullscreen()
         screenHeight = screen->geometry().height();
     }
     if (isFullScreen()) {
-        applyLayout(ui, kNormalByMenu);
+        applyLayout(ui, normalLayout(60));
         const QSize recorded = size();
         showNormal();
         resize(recorded);
@@ -147,7 +144,7 @@ void Tessary_Interface::keyPressEvent(QKeyEvent* event)
         return;
     }
     if (isFullScreen()) {
-        applyLayout(ui, kNormalByEscape);
+        applyLayout(ui, normalLayout(70));
         const QSize recorded = size();
         showNormal();
         resize(recorded);
