@@ -1,10 +1,18 @@
 #include "Tessary_VideoThread.h"
 
+#include "AnnotatedMutexLocker.h"
+#include "ChunkReader.h"
 #include "RunningDataManager.h"
 
-#include <QMutexLocker>
+#include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#include <ctime>
+#include <iomanip>
+#include <iostream>
+#include <locale>
+#include <sstream>
+#include <string>
 
 RunningDataManager* runningDataManagerVT = RunningDataManager::instance();
 
@@ -50,21 +58,137 @@ void Tessary_VideoThread::stop()
 
 void Tessary_VideoThread::reset()
 {
-    QMutexLocker lock(&rangeMutex);
+    AnnotatedMutexLocker lock(rangeMutex);
     std::fill_n(minRange, kFramePixels, kZeroLevel);
     std::fill_n(maxRange, kFramePixels, kDefaultBright);
 }
 
 void Tessary_VideoThread::setminrange(int value)
 {
-    QMutexLocker lock(&rangeMutex);
+    AnnotatedMutexLocker lock(rangeMutex);
     std::fill_n(minRange, kFramePixels, static_cast<uint32_t>(value));
 }
 
 void Tessary_VideoThread::setmaxrange(int value)
 {
-    QMutexLocker lock(&rangeMutex);
+    AnnotatedMutexLocker lock(rangeMutex);
     std::fill_n(maxRange, kFramePixels, static_cast<uint32_t>(value));
 }
 
-void Tessary_VideoThread::run() {}
+namespace {
+
+// Pause after each frame. A real sleep: cv::waitKey returns at once when no
+// OpenCV window is open, which would make the loop spin.
+constexpr unsigned long kFramePauseMs = 30;
+
+// Frames a calibration takes.
+constexpr int kCalibrationFrames = 10;
+
+// "USB断开" (USB disconnected), written in the GBK code page.
+constexpr char kUsbDisconnectedGbk[] = "USB\xB6\xCF\xBF\xAA";
+
+// Local time, whole seconds, as "%Y-%m-%d %X" in the classic locale (Qt sets
+// the C library's locale from the environment, so strftime alone would not do).
+std::string localTimeStamp()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    std::ostringstream out;
+    out.imbue(std::locale::classic());
+    out << std::put_time(&local, "%Y-%m-%d %X");
+    return out.str();
+}
+
+// Turns the display frame clockwise by `angle` degrees about (128, 128),
+// then mirrors it about the vertical axis when the flip code is 1.
+void turnAndMirror(cv::Mat& frame, int angle, int flipCode)
+{
+    const cv::Point2f centre(float(frame.cols / 2), float(frame.rows / 2));
+    const cv::Mat turn = cv::getRotationMatrix2D(centre, -angle, 1.0);
+    cv::warpAffine(frame, frame, turn, frame.size(), cv::INTER_LINEAR, cv::BORDER_CONSTANT,
+                   cv::Scalar(0));
+    if (flipCode == 1)
+        cv::flip(frame, frame, 1);
+}
+
+} // namespace
+
+void Tessary_VideoThread::run()
+{
+    // start() raised the flag before the thread began; a stop() since then
+    // has cleared it and must win.
+    if (!running)
+        return;
+
+    FT_SetTimeouts(ftHandle, 1000, 1000);
+    ChunkReader reader(ftHandle, ftStatus, running);
+    // Shared by the calibration steps and the picture/video recording.
+    int frameCounter = 0;
+
+    for (;;) {
+        const ChunkReader::Outcome outcome = reader.readFrame();
+        if (outcome == ChunkReader::Outcome::ReadFailed) {
+            running = false;
+            std::cout << __FILE__ << ":" << std::to_string(__LINE__) << " [" << localTimeStamp()
+                      << "] " << kUsbDisconnectedGbk << std::endl;
+            emit disConnect();
+            return;
+        }
+        if (outcome == ChunkReader::Outcome::Abandoned)
+            return; // stopped while the board was silent
+
+        unsigned char* c0 = reader.chunk(0);
+        unsigned char* c1 = reader.chunk(1);
+        unsigned char* c2 = reader.chunk(2);
+        unsigned char* c3 = reader.chunk(3);
+
+        // One reading per frame: a button pressed meanwhile applies to the next.
+        const int flipCode = runningDataManagerVT->getFlipCode();
+        const int angle = runningDataManagerVT->getRotationAngle();
+
+        if (isSetMax) {
+            setMax(c0, c1, c2, c3);
+            if (++frameCounter == kCalibrationFrames) {
+                isSetMax = false;
+                runningDataManagerVT->setMaxFlag(true);
+                emit setFlag();
+                frameCounter = 0;
+            }
+        }
+        if (isSetMin) {
+            setMin(c0, c1, c2, c3);
+            if (++frameCounter == kCalibrationFrames) {
+                isSetMin = false;
+                runningDataManagerVT->setMinFlag(true);
+                emit setFlag();
+                frameCounter = 0;
+            }
+        }
+
+        // A buffer of its own: the frame goes to the GUI thread by a queued
+        // signal and is never written again here.
+        cv::Mat frame = integratedData(c0, c1, c2, c3).clone();
+        turnAndMirror(frame, angle, flipCode);
+
+        if (isSavePicture || isSaveVideo) {
+            // Recording step (pictures and video of the displayed frames).
+        }
+
+        emit sendMatToUI(frame);
+        if (runningDataManagerVT->getShowState()) {
+            // Raw-frame order: rotation and mirroring do not move the pixel.
+            const int index = runningDataManagerVT->getShowIndex();
+            if (index >= 0 && index < kFramePixels)
+                emit labelCurrentShow(currentData[index]);
+        }
+
+        QThread::msleep(kFramePauseMs);
+        if (!running)
+            return;
+    }
+}
