@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QMutex>
-#include <QMutexLocker>
+#include <mutex>
+#include <utility>
 
 // A value that one thread assigns while another reads it: assignment and
 // get() are each one locked copy, so a reader never sees a half-written value.
@@ -16,17 +16,17 @@ public:
 
     Guarded& operator=(const T& value)
     {
-        QMutexLocker lock(&mutex_);
+        std::lock_guard<std::mutex> lock(mutex_);
         value_ = value;
         return *this;
     }
     T get() const
     {
-        QMutexLocker lock(&mutex_);
+        std::lock_guard<std::mutex> lock(mutex_);
         return value_;
     }
 
 private:
-    mutable QMutex mutex_;
+    mutable std::mutex mutex_;
     T value_{};
 };

@@ -1,6 +1,6 @@
 #include "RunningDataManager.h"
 
-#include <QMutexLocker>
+#include <mutex>
 
 RunningDataManager* RunningDataManager::instance()
 {
@@ -23,13 +23,13 @@ void RunningDataManager::setRunningState(bool value)
 
 QString RunningDataManager::getSaveName()
 {
-    QMutexLocker lock(&saveNameMutex);
+    std::lock_guard<std::mutex> lock(saveNameMutex);
     return QString(saveName.constData(), saveName.size());
 }
 
 void RunningDataManager::setSaveName(const QString& name)
 {
-    QMutexLocker lock(&saveNameMutex);
+    std::lock_guard<std::mutex> lock(saveNameMutex);
     saveName = name;
 }
 

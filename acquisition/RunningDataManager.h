@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QMutex>
 #include <QObject>
 #include <QString>
 #include <atomic>
+#include <mutex>
 
 // The small values that the main window, the acquisition thread and the
 // developer window share. Read and written from both threads, so every value
@@ -54,7 +54,7 @@ private:
     std::atomic<bool> showState{false};
     std::atomic<int> saveProgress{0};
     std::atomic<int> showIndex{0};
-    QMutex saveNameMutex;
+    std::mutex saveNameMutex;
     QString saveName;
     std::atomic<int> flipCode{0};
     std::atomic<int> rotationAngle{0};

@@ -1,12 +1,12 @@
 #include "Tessary_VideoThread.h"
 
-#include "AnnotatedMutexLocker.h"
 #include "ChunkReader.h"
 #include "RunningDataManager.h"
 
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#include <mutex>
 #include <ctime>
 #include <iomanip>
 #include <iostream>
@@ -58,20 +58,20 @@ void Tessary_VideoThread::stop()
 
 void Tessary_VideoThread::reset()
 {
-    AnnotatedMutexLocker lock(rangeMutex);
+    std::lock_guard<std::mutex> lock(rangeMutex);
     std::fill_n(minRange, kFramePixels, kZeroLevel);
     std::fill_n(maxRange, kFramePixels, kDefaultBright);
 }
 
 void Tessary_VideoThread::setminrange(int value)
 {
-    AnnotatedMutexLocker lock(rangeMutex);
+    std::lock_guard<std::mutex> lock(rangeMutex);
     std::fill_n(minRange, kFramePixels, static_cast<uint32_t>(value));
 }
 
 void Tessary_VideoThread::setmaxrange(int value)
 {
-    AnnotatedMutexLocker lock(rangeMutex);
+    std::lock_guard<std::mutex> lock(rangeMutex);
     std::fill_n(maxRange, kFramePixels, static_cast<uint32_t>(value));
 }
 

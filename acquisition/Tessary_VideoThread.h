@@ -5,13 +5,13 @@
 
 #include <QImage>
 #include <QList>
-#include <QMutex>
 #include <QThread>
 #include <QVector>
 #include <opencv2/core.hpp>
 #include <opencv2/videoio.hpp>
 
 #include <atomic>
+#include <mutex>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -65,7 +65,9 @@ public:
     QList<unsigned char*> savedFrames;
     QVector<float> savedGrayData;
 
-    mutable QMutex rangeMutex;
+    // A standard mutex rather than QMutex: its locking is visible to
+    // ThreadSanitizer, which cannot look inside the Qt library.
+    mutable std::mutex rangeMutex;
 
     // Starts the worker. The run flag is raised here rather than in run(),
     // so a stop() that lands before run() begins is not undone.

@@ -1,6 +1,6 @@
 #include "Tessary_VideoThread.h"
 
-#include "AnnotatedMutexLocker.h"
+#include <mutex>
 #include "conversion.h"
 
 #include <vector>
@@ -28,7 +28,7 @@ cv::Mat Tessary_VideoThread::integratedData(unsigned char* chunk0, unsigned char
     {
         // One lock per frame: the frame is scaled with one consistent pair
         // of reference arrays, never a half-filled one.
-        AnnotatedMutexLocker lock(rangeMutex);
+        std::lock_guard<std::mutex> lock(rangeMutex);
         uchar* gray = display.ptr<uchar>(0);
         for (int i = 0; i < kFramePixels; ++i)
             gray[i] = grayLevel(raw[i], minRange[i], maxRange[i]);

@@ -94,18 +94,6 @@ public:
 
 } // namespace
 
-#if defined(__SANITIZE_THREAD__)
-// Qt, OpenCV and the C++ runtime are not built with the sanitizer, so their
-// own hand-overs (queued signal events, QThread reporting its end to wait(),
-// QtTest's watchdog) go through locks it cannot see. Memory touched by calls
-// from those libraries is therefore not checked; our code still is, and
-// every lock taken through the C library still orders accesses.
-extern "C" const char* __tsan_default_options()
-{
-    return "ignore_noninstrumented_modules=1";
-}
-#endif
-
 class TestVideoThread : public QObject
 {
     Q_OBJECT
