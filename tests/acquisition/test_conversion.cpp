@@ -1,6 +1,7 @@
 // Raw counts to pixel current and display gray level, per pixel and for a
 // whole frame.
 #include "Scene.h"
+#include "SimSupport.h"
 #include "Tessary_VideoThread.h"
 #include "conversion.h"
 
@@ -13,16 +14,6 @@
 namespace {
 
 constexpr uint32_t kFullScaleRaw = 4096 + (1u << 20);
-
-// Little-endian raw frame split into its four chunks.
-std::vector<uint8_t> rawFrame(const std::vector<uint32_t>& pixels)
-{
-    std::vector<uint8_t> bytes(pixels.size() * 4);
-    for (std::size_t i = 0; i < pixels.size(); ++i)
-        for (int b = 0; b < 4; ++b)
-            bytes[4 * i + b] = uint8_t(pixels[i] >> (8 * b));
-    return bytes;
-}
 
 uint32_t rawAt(const std::vector<uint8_t>& frame, int i)
 {

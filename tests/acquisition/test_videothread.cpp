@@ -4,6 +4,7 @@
 #include "Bus.h"
 #include "RunningDataManager.h"
 #include "Scene.h"
+#include "SimSupport.h"
 #include "Tessary_VideoThread.h"
 #include "TestSupport.h"
 #include "conversion.h"
@@ -27,15 +28,6 @@ namespace {
 
 const char kSerial[] = "TS256A01";
 constexpr uint32_t kFullScaleRaw = 4096 + (1u << 20);
-
-std::vector<uint8_t> rawFrame(const std::vector<uint32_t>& pixels)
-{
-    std::vector<uint8_t> bytes(pixels.size() * 4);
-    for (std::size_t i = 0; i < pixels.size(); ++i)
-        for (int b = 0; b < 4; ++b)
-            bytes[4 * i + b] = uint8_t(pixels[i] >> (8 * b));
-    return bytes;
-}
 
 // The display frame of a raw frame with the default references, unturned.
 cv::Mat defaultDisplay(const std::vector<uint8_t>& raw)
@@ -153,14 +145,7 @@ void TestVideoThread::cleanup()
     FT_Close(handle);
     handle = nullptr;
     board.reset();
-    RunningDataManager* rdm = runningDataManagerVT;
-    rdm->setFlipCode(0);
-    while (rdm->getRotationAngle() != 0)
-        rdm->AddRotationAngle();
-    rdm->setShowState(false);
-    rdm->setShowIndex(0);
-    rdm->setMaxFlag(false);
-    rdm->setMinFlag(false);
+    resetRunState();
 }
 
 // Stops the worker and takes delivery of the signals it queued before.

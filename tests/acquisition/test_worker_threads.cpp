@@ -4,6 +4,7 @@
 #include "Board.h"
 #include "Bus.h"
 #include "RunningDataManager.h"
+#include "SimSupport.h"
 #include "Tessary_VideoThread.h"
 #include "d2xx.h"
 
@@ -41,14 +42,7 @@ void TestWorkerThreads::initTestCase()
 void TestWorkerThreads::cleanupTestCase()
 {
     FT_Close(handle);
-    RunningDataManager* rdm = runningDataManagerVT;
-    rdm->setFlipCode(0);
-    while (rdm->getRotationAngle() != 0)
-        rdm->AddRotationAngle();
-    rdm->setShowState(false);
-    rdm->setShowIndex(0);
-    rdm->setMaxFlag(false);
-    rdm->setMinFlag(false);
+    resetRunState();
 }
 
 void TestWorkerThreads::restartUnderParameterWrites()

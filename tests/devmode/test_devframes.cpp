@@ -6,6 +6,7 @@
 #include "Bus.h"
 #include "Developer_Mode.h"
 #include "RunningDataManager.h"
+#include "SimSupport.h"
 #include "TestSupport.h"
 
 #include <QLineEdit>
@@ -16,7 +17,6 @@
 #include <chrono>
 
 using namespace std::chrono_literals;
-using Frames = QList<QByteArray>;
 
 namespace {
 
@@ -50,23 +50,6 @@ class TestDevFrames : public QObject
     std::shared_ptr<boardsim::Board> board_;
     FT_HANDLE handle_ = nullptr;
 
-    Frames writes() const
-    {
-        Frames out;
-        for (const auto& w : board_->hostLog())
-            out << QByteArray(reinterpret_cast<const char*>(w.bytes.data()), int(w.bytes.size()));
-        return out;
-    }
-    // Every SystemReset comes at least 100 ms after the frame before it.
-    bool resetsFollowPause() const
-    {
-        const auto log = board_->hostLog();
-        for (std::size_t i = 1; i < log.size(); ++i)
-            if (log[i].bytes.size() == 6 && log[i].bytes[2] == 0x01 &&
-                log[i].time - log[i - 1].time < 100ms)
-                return false;
-        return true;
-    }
     // "name=text;..." for line edits; radio buttons take 1 or 0.
     void apply(const QString& settings)
     {
@@ -170,8 +153,8 @@ private slots:
         StdoutCapture capture;
         QVERIFY(QMetaObject::invokeMethod(dev_, slot.constData(), Qt::DirectConnection));
         QVERIFY(boxes.boxes.isEmpty());
-        QCOMPARE(writes(), sent);
-        QVERIFY(resetsFollowPause());
+        QCOMPARE(hostWrites(*board_), sent);
+        QVERIFY(resetsFollowPause(*board_));
         QVERIFY(board_->hostLog().back().time - before >= 100ms);
         if (slot == "on_DACConfig_Clicked")
             printed += listing(sent[0], "0x", 1, " ");
@@ -185,10 +168,10 @@ private slots:
         apply("lineEdit_9=-1;lineEdit_4=74565;lineEdit_25=2;lineEdit_3=abc");
         StdoutCapture capture;
         dev_->on_GOAConfig_Clicked();
-        const Frames sent = writes();
+        const Frames sent = hostWrites(*board_);
         QCOMPARE(sent.size(), 2);
         QCOMPARE(sent[1], QByteArray::fromHex(kReset));
-        QVERIFY(resetsFollowPause());
+        QVERIFY(resetsFollowPause(*board_));
         const QByteArray& frame = sent[0];
         QCOMPARE(frame.size(), 143);
         QCOMPARE(frame.left(14), QByteArray::fromHex("FFAA00A20DEB FFFFFFFF 000FE4C0"));
@@ -213,7 +196,7 @@ private slots:
         apply("lineEdit_9=4800;lineEdit_4=31;lineEdit_25=31;lineEdit_3=3200;"
               "lineEdit_int0=1;lineEdit_int1=1;lineEdit_cfgreg=1bf");
         dev_->on_GOAConfig_Clicked();
-        QCOMPARE(writes()[0].mid(122),
+        QCOMPARE(hostWrites(*board_)[0].mid(122),
                  QByteArray::fromHex("00000640 000015E0 00000C80 00000C80 001F001F 31"));
         QVERIFY(capture.text().find("0xFF 0xAA 0x0 0xA2 0xD 0xEB 0x0 0x0 0x12 0xC0 ") !=
                 std::string::npos);
@@ -260,7 +243,7 @@ private slots:
         StdoutCapture capture;
         QVERIFY(QMetaObject::invokeMethod(dev_, slot.constData(), Qt::DirectConnection));
         QCOMPARE(boxes.texts(), QStringList{message});
-        QVERIFY(writes().isEmpty());
+        QVERIFY(hostWrites(*board_).isEmpty());
         QVERIFY(capture.text().empty());
         QCOMPARE(dev_->ftStatus, FT_STATUS(77));
         QCOMPARE(dev_->ui->textEdit->toPlainText(), QStringLiteral("earlier"));
@@ -333,14 +316,14 @@ private slots:
         QCOMPARE(text("lineEdit_int0") + text("lineEdit_int1") + text("lineEdit_cfgreg") +
                      text("lineEdit_frame"),
                  QStringLiteral("5005001bf5"));
-        Frames sent = writes();
+        Frames sent = hostWrites(*board_);
         QCOMPARE(sent.size(), 6);
         QCOMPARE(sent[0], QByteArray::fromHex("FFAA00A00DEB 004E20 004E20 01BF 9C"));
         QCOMPARE(sent[2].left(10), QByteArray::fromHex("FFAA00A30DEB 001E8480"));
         QCOMPARE(sent[4].left(14), QByteArray::fromHex("FFAA00A20DEB 000021C0 001C9BC0"));
         for (int i : {1, 3, 5})
             QCOMPARE(sent[i], QByteArray::fromHex(kReset));
-        QVERIFY(resetsFollowPause());
+        QVERIFY(resetsFollowPause(*board_));
         QCOMPARE(board_->config().int0Ticks(), 20000u);
 
         // No preset: nothing filled or printed, frames still sent from the form
@@ -353,7 +336,7 @@ private slots:
         QCOMPARE(boxes.texts(), QStringList{"Some ADC input fields are empty"});
         QVERIFY(capture.text().rfind("UCHAR value: ", 0) == 0);
         QCOMPARE(text("lineEdit_int1"), QStringLiteral("500"));
-        sent = writes();
+        sent = hostWrites(*board_);
         QCOMPARE(sent.size(), 4);
         QCOMPARE(sent[0].left(10), QByteArray::fromHex("FFAA00A30DEB 01312D00"));
         QCOMPARE(sent[2].left(4), QByteArray::fromHex("FFAA00A2"));
@@ -470,7 +453,7 @@ private slots:
             return;
         }
         QVERIFY(boxes.boxes.isEmpty());
-        QCOMPARE(writes(), Frames{request});
+        QCOMPARE(hostWrites(*board_), Frames{request});
         QCOMPARE(board_->portSettings().readTimeoutMs + board_->portSettings().writeTimeoutMs,
                  2000u);
         QVERIFY(out.startsWith("sum == 256\n["));

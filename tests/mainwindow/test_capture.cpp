@@ -1,5 +1,6 @@
 #include "Bus.h"
 #include "RunningDataManager.h"
+#include "SimSupport.h"
 #include "TestSupport.h"
 #include "tessary_interface.h"
 
@@ -15,21 +16,6 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 const Bytes kSystemReset{0xFF, 0xAA, 0x01, 0x00, 0x0D, 0xEB};
 const Bytes kChunk0{0xFF, 0xAA, 0x00, 0x00, 0x0D, 0xEB};
-
-// A raw frame whose pixel i holds value(i), little-endian.
-template <typename F>
-Bytes rawFrame(F value)
-{
-    Bytes raw(262144);
-    for (int i = 0; i < 65536; ++i) {
-        const uint32_t v = value(i);
-        raw[4 * i] = uint8_t(v);
-        raw[4 * i + 1] = uint8_t(v >> 8);
-        raw[4 * i + 2] = uint8_t(v >> 16);
-        raw[4 * i + 3] = uint8_t(v >> 24);
-    }
-    return raw;
-}
 
 // Column c shows gray c: raw = dark + c/255 of the default span, rounded up.
 uint32_t rampValue(int i)
@@ -73,11 +59,7 @@ private slots:
         board->setPaced(false);
         isConnected = false;
         isRuning = false;
-        runningDataManager->setRunningState(false);
-        runningDataManager->setShowState(false);
-        runningDataManager->setFlipCode(0);
-        while (runningDataManager->getRotationAngle() != 0)
-            runningDataManager->AddRotationAngle();
+        resetRunState();
         flipCode = 0;
         readSize = 600;
         window = std::make_unique<TessaryWidget>();

@@ -7,6 +7,7 @@
 #include "Bus.h"
 #include "Developer_Mode.h"
 #include "RunningDataManager.h"
+#include "SimSupport.h"
 #include "TestSupport.h"
 #include "tessary_interface.h"
 
@@ -17,7 +18,6 @@
 #include <chrono>
 
 using namespace std::chrono_literals;
-using Frames = QList<QByteArray>;
 
 namespace {
 
@@ -65,22 +65,6 @@ class TestCommands : public QObject
     {
         return {window_->ui.radioButton, window_->ui.radioButton_2, window_->ui.radioButton_3,
                 window_->ui.radioButton_4};
-    }
-    Frames writes() const
-    {
-        Frames out;
-        for (const auto& w : board_->hostLog())
-            out << QByteArray(reinterpret_cast<const char*>(w.bytes.data()), int(w.bytes.size()));
-        return out;
-    }
-    bool resetsFollowPause() const
-    {
-        const auto log = board_->hostLog();
-        for (std::size_t i = 1; i < log.size(); ++i)
-            if (log[i].bytes.size() == 6 && log[i].bytes[2] == 0x01 &&
-                log[i].time - log[i - 1].time < 100ms)
-                return false;
-        return true;
     }
     static void checkOnly(QRadioButton* chosen, const QList<QRadioButton*>& group)
     {
@@ -159,7 +143,7 @@ private slots:
         BoxCatcher boxes;
         QVERIFY(QMetaObject::invokeMethod(window_, slot.constData(), Qt::DirectConnection));
         QCOMPARE(boxes.texts(), QStringList{message});
-        QVERIFY(writes().isEmpty());
+        QVERIFY(hostWrites(*board_).isEmpty());
         QCOMPARE(window_->batteryTimer.isActive(), connected);
         QCOMPARE(window_->ui.label_save->text(), QStringLiteral("before"));
     }
@@ -209,13 +193,13 @@ private slots:
         QVERIFY(s.empty());
         if (frame.isEmpty()) {
             QCOMPARE(boxes.seen, QStringList{printed}); // shown while the poll is paused
-            QVERIFY(writes().isEmpty());
+            QVERIFY(hostWrites(*board_).isEmpty());
             QCOMPARE(window_->ui.label_save->text(), QStringLiteral("before"));
             return;
         }
         QVERIFY(boxes.seen.isEmpty());
-        QCOMPARE(writes(), (Frames{frame, kReset}));
-        QVERIFY(resetsFollowPause());
+        QCOMPARE(hostWrites(*board_), (Frames{frame, kReset}));
+        QVERIFY(resetsFollowPause(*board_));
         QCOMPARE(QString::fromStdString(capture.text()), printed);
         QVERIFY(statusSays(" voltage set"));
     }
@@ -241,9 +225,9 @@ private slots:
         const auto before = std::chrono::steady_clock::now();
         BoxWatch boxes(window_->batteryTimer);
         window_->on_Chip_switch();
-        QCOMPARE(writes(), sent);
+        QCOMPARE(hostWrites(*board_), sent);
         QVERIFY(board_->hostLog().back().time - before >= 100ms);
-        QVERIFY(resetsFollowPause());
+        QVERIFY(resetsFollowPause(*board_));
         QCOMPARE(boxes.seen, QStringList{"Chip select success Need reset voltage"});
         QVERIFY(window_->batteryTimer.isActive());
     }
@@ -287,7 +271,7 @@ private slots:
         QCOMPARE(developer_mode->ftHandle, range >= 0 ? fthandle1 : nullptr);
         QVERIFY(statusSays(" current set "));
         QVERIFY(window_->batteryTimer.isActive());
-        const Frames sent = writes();
+        const Frames sent = hostWrites(*board_);
         if (range < 0) {
             QVERIFY(sent.isEmpty());
             return;
@@ -298,7 +282,7 @@ private slots:
         QCOMPARE(sent[0], adc);
         QCOMPARE(sent[2].left(4) + sent[4].left(4), QByteArray::fromHex("FFAA00A3 FFAA00A2"));
         QCOMPARE(sent[1] + sent[3] + sent[5], kReset + kReset + kReset);
-        QVERIFY(resetsFollowPause());
+        QVERIFY(resetsFollowPause(*board_));
     }
 
     void currentRangeReadBack()
