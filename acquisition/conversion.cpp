@@ -1,8 +1,7 @@
 #include "Tessary_VideoThread.h"
-
-#include <mutex>
 #include "conversion.h"
 
+#include <mutex>
 #include <vector>
 
 cv::Mat Tessary_VideoThread::integratedData(unsigned char* chunk0, unsigned char* chunk1,
