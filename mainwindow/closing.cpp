@@ -30,6 +30,15 @@ const QString* TessaryInfo::keys()
 
 void Tessary_Interface::closeEvent(QCloseEvent* event)
 {
+    // A close during capture stops the worker before the board is told to
+    // stop, so no frame request follows the reset and nothing outlives the window.
+    if (isRuning) {
+        videoThread->stop();
+        displayOff = true;
+        const unsigned char systemReset[6] = {0xFF, 0xAA, 0x01, 0x00, 0x0D, 0xEB};
+        DWORD written = 0;
+        status = FT_Write(fthandle1, const_cast<unsigned char*>(systemReset), 6, &written);
+    }
     event->accept();
 }
 

@@ -236,6 +236,20 @@ private slots:
         QVERIFY(boxes.boxes.isEmpty());
     }
 
+    void closingTheWindowDuringCaptureStopsWorkerThenBoard()
+    {
+        open();
+        press();
+        QTRY_VERIFY_WITH_TIMEOUT(board->framesServed() >= 1, 5000);
+        QVERIFY(window->close());
+        QVERIFY(!window->videoThread->isRunning());
+        QVERIFY(window->displayOff);
+        const size_t writes = board->hostLog().size();
+        QCOMPARE(board->hostLog().back().bytes, kSystemReset);
+        QTest::qWait(100);
+        QCOMPARE(board->hostLog().size(), writes);
+    }
+
     void mirrorAndRotateButtons()
     {
         window->ui.pushButton_mirror->click();
