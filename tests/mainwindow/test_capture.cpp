@@ -219,35 +219,34 @@ private slots:
         QVERIFY(window->ui.label->pixmap(Qt::ReturnByValue).cacheKey() != before);
     }
 
+    void closingDuringCaptureStopsTheWorkerFirst_data()
+    {
+        QTest::addColumn<bool>("wholeWindow");
+        QTest::newRow("device closed") << false;
+        QTest::newRow("window closed") << true;
+    }
     void closingDuringCaptureStopsTheWorkerFirst()
     {
+        QFETCH(bool, wholeWindow);
         open();
         press();
         QTRY_VERIFY_WITH_TIMEOUT(board->framesServed() >= 1, 5000);
         BoxCatcher boxes;
-        window->on_Open_Close_click();
+        if (wholeWindow) {
+            QVERIFY(window->close());
+            // The board is told to stop only after the worker has.
+            QCOMPARE(board->hostLog().back().bytes, kSystemReset);
+        } else {
+            window->on_Open_Close_click();
+            QVERIFY(!isRuning && !runningDataManager->getRunningState());
+            QCOMPARE(window->ui.pushButton_2->text(), QString("Capture"));
+            QVERIFY(!board->isOpen());
+        }
         QVERIFY(!window->videoThread->isRunning());
-        QCOMPARE(window->ui.pushButton_5->text(), QString("Open"));
-        QVERIFY(!isRuning);
-        QVERIFY(!runningDataManager->getRunningState());
-        QCOMPARE(window->ui.pushButton_2->text(), QString("Capture"));
-        QVERIFY(!board->isOpen());
-        QTest::qWait(100);
-        QVERIFY(boxes.boxes.isEmpty());
-    }
-
-    void closingTheWindowDuringCaptureStopsWorkerThenBoard()
-    {
-        open();
-        press();
-        QTRY_VERIFY_WITH_TIMEOUT(board->framesServed() >= 1, 5000);
-        QVERIFY(window->close());
-        QVERIFY(!window->videoThread->isRunning());
-        QVERIFY(window->displayOff);
         const size_t writes = board->hostLog().size();
-        QCOMPARE(board->hostLog().back().bytes, kSystemReset);
         QTest::qWait(100);
         QCOMPARE(board->hostLog().size(), writes);
+        QVERIFY(boxes.boxes.isEmpty());
     }
 
     void mirrorAndRotateButtons()
@@ -264,42 +263,32 @@ private slots:
 
     void pixelPicks_data()
     {
+        QTest::addColumn<int>("button");
         QTest::addColumn<QPoint>("at");
         QTest::addColumn<int>("col");
         QTest::addColumn<int>("row");
-        QTest::newRow("middle") << QPoint(300, 150) << 128 << 64;
-        QTest::newRow("near origin") << QPoint(1, 1) << 0 << 0; // QPoint(0, 0) means the centre to QTest
-        QTest::newRow("far corner") << QPoint(599, 599) << 255 << 255;
-        QTest::newRow("edge of a pixel") << QPoint(2, 3) << 0 << 1;
+        QTest::newRow("middle") << int(Qt::LeftButton) << QPoint(300, 150) << 128 << 64;
+        // QPoint(0, 0) means the centre to QTest.
+        QTest::newRow("near origin") << int(Qt::LeftButton) << QPoint(1, 1) << 0 << 0;
+        QTest::newRow("far corner") << int(Qt::LeftButton) << QPoint(599, 599) << 255 << 255;
+        QTest::newRow("edge of a pixel") << int(Qt::LeftButton) << QPoint(2, 3) << 0 << 1;
+        QTest::newRow("right button") << int(Qt::RightButton) << QPoint(300, 150) << 4 << 4;
+        QTest::newRow("middle button") << int(Qt::MiddleButton) << QPoint(300, 150) << 4 << 4;
     }
     void pixelPicks()
     {
+        QFETCH(int, button);
         QFETCH(QPoint, at);
         QFETCH(int, col);
         QFETCH(int, row);
-        QTest::mousePress(window->ui.label, Qt::LeftButton, Qt::NoModifier, at);
+        QTest::mousePress(window->ui.label, Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
+        QTest::mousePress(window->ui.label, Qt::MouseButton(button), Qt::NoModifier, at);
         QCOMPARE(window->selectedCol, col);
         QCOMPARE(window->selectedRow, row);
         QCOMPARE(runningDataManager->getShowIndex(), row * 256 + col);
-    }
-
-    void otherButtonsPickNothing()
-    {
-        QTest::mousePress(window->ui.label, Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
-        QTest::mousePress(window->ui.label, Qt::RightButton, Qt::NoModifier, QPoint(300, 300));
-        QTest::mousePress(window->ui.label, Qt::MiddleButton, Qt::NoModifier, QPoint(300, 300));
-        QCOMPARE(window->selectedCol, 4);
-        QCOMPARE(window->selectedRow, 4);
-    }
-
-    void readOutText()
-    {
-        window->selectedCol = 12;
-        window->selectedRow = 34;
         window->labelCurrentShow(1.5);
-        QCOMPARE(window->ui.label_current->text(), QString("( 12 , 34 ) :1.5nA"));
-        window->labelCurrentShow(0);
-        QCOMPARE(window->ui.label_current->text(), QString("( 12 , 34 ) :0nA"));
+        QCOMPARE(window->ui.label_current->text(),
+                 QString("( %1 , %2 ) :1.5nA").arg(col).arg(row));
     }
 };
 
