@@ -76,9 +76,14 @@ private slots:
             "22|FFAA01000DEB|#sssss32768\n0xff 0xaa 0x0 0xa1 0xd 0xeb 0x80 0x0 0x80 0x0 0x80 0x0 "
             "0x80 0x0 0x80 0x0 0x80 0x0 0xe0 0x0 0x20 0x0 0x80 0x0 0x20 0x0 0x93 0x33 0x93 0x33 "
             "0x80 0x0 0x80 0x0 0x83 0x33 0x40 0x0 0x22"};
-        QTest::newRow("DAC, TFT_DC2 at 3 V") << Click{"on_DACConfig_Clicked", "lineEdit_vscanL=3",
-            "FFAA00A10DEB800080008000800080008000E000200080002000933393338000933383334000"
-            "68|FFAA01000DEB|#sssss37683\n*"};
+        // Every field its own value, so a swapped pair shows; TFT_DC2 is the one printed.
+        QTest::newRow("DAC, -8 V to 7 V") << Click{"on_DACConfig_Clicked",
+            "lineEdit_goa_dc2=-8;lineEdit_goaDc1=-7;lineEdit_vgl=-6;lineEdit_tftVbias=-5;"
+            "lineEdit_tftVcom=-4;lineEdit_goaDch=-3;lineEdit_goaDc3=-2;lineEdit_muxH=-1;"
+            "lineEdit_muxL=0;lineEdit_pixelDc1=1;lineEdit_pixelDc2=2;lineEdit_pixelDc3=3;"
+            "lineEdit_vclkH=4;lineEdit_vscanL=5;lineEdit_vscanH=6;lineEdit_bk1=7",
+            "FFAA00A10DEB4CCD5333599A600066666CCD7333799A800086668CCD9333999AA000A666ACCD"
+            "93|FFAA01000DEB|#sssss40960\n*"};
         QTest::newRow("SCAN defaults") << Click{"on_SCANConfig_Clicked", "",
             "FFAA00A30DEB0010F447000015E000000FA0000007D00000064000000320000000" "00001F001F"
             "6D|FFAA01000DEB|#UCHAR value: 109\nHex representation: ff aa 00 a3 0d eb 00 10 f4 47 "
@@ -118,6 +123,31 @@ private slots:
                 refused ? (*rate ? "Invalid Input" : "FREQ input fields are empty") : "",
                 refused ? junk : timing.arg(r[1], r[2], r[3], r[4], r[5])};
         }
+    }
+
+    void modeSwitch_data()
+    {
+        QTest::addColumn<bool>("goa");
+        QTest::addColumn<bool>("gateIc");
+        QTest::addColumn<QString>("frames");
+        QTest::newRow("GOA") << true << false << "FFAA00A40DEB0101|FFAA01000DEB|";
+        QTest::newRow("GATE IC") << false << true << "FFAA00A40DEB0202|FFAA01000DEB|";
+        QTest::newRow("neither") << false << false << "FFAA01000DEB|";
+    }
+    void modeSwitch()
+    {
+        QFETCH(bool, goa);
+        QFETCH(bool, gateIc);
+        QFETCH(QString, frames);
+        dev_->ui->radioGOA->setAutoExclusive(false);
+        dev_->ui->radioSCAN->setAutoExclusive(false);
+        dev_->ui->radioGOA->setChecked(goa);
+        dev_->ui->radioSCAN->setChecked(gateIc);
+        StdoutCapture capture;
+        dev_->ui->pushButton_switch->click();
+        QCOMPARE(sent(), frames);
+        QVERIFY(resetsFollowPause(*board_));
+        QVERIFY(capture.text().empty());
     }
 
     void clicks()
