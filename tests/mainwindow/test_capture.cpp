@@ -2,6 +2,7 @@
 #include "RunningDataManager.h"
 #include "SimSupport.h"
 #include "TestSupport.h"
+#include "WindowFixture.h"
 #include "tessary_interface.h"
 
 #include <QSignalSpy>
@@ -27,18 +28,10 @@ uint32_t rampValue(int i)
 
 } // namespace
 
-class TestCapture : public QObject
+class TestCapture : public WindowFixture
 {
     Q_OBJECT
 
-    std::unique_ptr<TessaryWidget> window;
-    std::shared_ptr<boardsim::Board> board;
-
-    void open()
-    {
-        window->on_Open_Close_click();
-        QCOMPARE(window->ui.pushButton_5->text(), QString("Close"));
-    }
     void press()
     {
         QTRY_VERIFY_WITH_TIMEOUT(window->ui.pushButton_2->isEnabled(), 5000);
@@ -53,29 +46,12 @@ class TestCapture : public QObject
 private slots:
     void init()
     {
-        qputenv("TESSARY_SIM_BOARDS", "TS256A01");
-        Bus::instance().resetToEnvironment();
-        board = Bus::instance().board("TS256A01");
+        startWindow();
         board->setPaced(false);
-        isConnected = false;
-        isRuning = false;
-        resetRunState();
-        flipCode = 0;
-        readSize = 600;
-        window = std::make_unique<TessaryWidget>();
         window->show();
     }
 
-    void cleanup()
-    {
-        if (window) {
-            window->videoThread->stop();
-            if (window->ui.pushButton_5->text() == "Close")
-                window->on_Open_Close_click();
-        }
-        window.reset();
-        board.reset();
-    }
+    void cleanup() { stopWindow(); }
 
     void captureWithoutDeviceIsRefused()
     {
@@ -88,7 +64,7 @@ private slots:
 
     void liveFramesAndPixelReadOut()
     {
-        open();
+        QVERIFY(openBoard());
         Bytes raw = rawFrame(rampValue);
         // Pixel (col 128, row 64) at full scale: 25 pC in 166 us.
         const int picked = 64 * 256 + 128;
@@ -126,7 +102,7 @@ private slots:
 
     void startSendsNothingStopSendsReset()
     {
-        open();
+        QVERIFY(openBoard());
         QVERIFY(window->batteryTimer.isActive());
         board->clearHostLog();
         press();
@@ -153,7 +129,7 @@ private slots:
 
     void secondPressWithinASecondIsNotDelivered()
     {
-        open();
+        QVERIFY(openBoard());
         press();
         QVERIFY(!window->ui.pushButton_2->isEnabled());
         QTest::mouseClick(window->ui.pushButton_2, Qt::LeftButton);
@@ -165,7 +141,7 @@ private slots:
 
     void restartsKeepOneConnectionEach()
     {
-        open();
+        QVERIFY(openBoard());
         for (int round = 0; round < 3; ++round) {
             press();
             QTRY_VERIFY_WITH_TIMEOUT(board->framesServed() > 0, 5000);
@@ -186,7 +162,7 @@ private slots:
 
     void unplugDuringCaptureClosesOnce()
     {
-        open();
+        QVERIFY(openBoard());
         press();
         QTRY_VERIFY_WITH_TIMEOUT(board->framesServed() >= 1, 5000);
         BoxCatcher boxes;
@@ -207,7 +183,7 @@ private slots:
 
     void framesAfterStopAreNotDrawn()
     {
-        open();
+        QVERIFY(openBoard());
         press();
         QTRY_VERIFY_WITH_TIMEOUT(!window->ui.label->pixmap(Qt::ReturnByValue).isNull(), 5000);
         press();
@@ -228,7 +204,7 @@ private slots:
     void closingDuringCaptureStopsTheWorkerFirst()
     {
         QFETCH(bool, wholeWindow);
-        open();
+        QVERIFY(openBoard());
         press();
         QTRY_VERIFY_WITH_TIMEOUT(board->framesServed() >= 1, 5000);
         BoxCatcher boxes;

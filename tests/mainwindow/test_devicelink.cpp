@@ -1,6 +1,7 @@
 #include "Bus.h"
 #include "RunningDataManager.h"
 #include "TestSupport.h"
+#include "WindowFixture.h"
 #include "tessary_interface.h"
 
 #include <QtTest>
@@ -27,43 +28,20 @@ Bytes concat(std::initializer_list<Bytes> parts)
 
 } // namespace
 
-class TestDeviceLink : public QObject
+class TestDeviceLink : public WindowFixture
 {
     Q_OBJECT
 
-    std::unique_ptr<TessaryWidget> window;
-    std::shared_ptr<boardsim::Board> board;
-
-    void open()
-    {
-        window->on_Open_Close_click();
-        QCOMPARE(window->ui.pushButton_5->text(), QString("Close"));
-    }
 
 private slots:
-    void init()
-    {
-        qputenv("TESSARY_SIM_BOARDS", "TS256A01");
-        Bus::instance().resetToEnvironment();
-        board = Bus::instance().board("TS256A01");
-        isConnected = false;
-        isRuning = false;
-        fthandle1 = nullptr;
-        window = std::make_unique<TessaryWidget>();
-    }
+    void init() { startWindow(); }
 
-    void cleanup()
-    {
-        if (window && window->ui.pushButton_5->text() == "Close")
-            window->on_Open_Close_click();
-        window.reset();
-        board.reset();
-    }
+    void cleanup() { stopWindow(); }
 
     void openSendsHandshakeChipFrameAndPollsBattery()
     {
         BoxCatcher boxes;
-        open();
+        QVERIFY(openBoard());
         QVERIFY(isConnected);
         QVERIFY(window->batteryTimer.isActive());
         QCOMPARE(window->batteryTimer.interval(), 3000);
@@ -114,7 +92,7 @@ private slots:
 
     void closeSendsNothing()
     {
-        open();
+        QVERIFY(openBoard());
         board->clearHostLog();
         window->on_Open_Close_click();
         QCOMPARE(window->ui.pushButton_5->text(), QString("Open"));
@@ -139,7 +117,7 @@ private slots:
         QFETCH(int, percent);
         QFETCH(int, width);
         QFETCH(QString, text);
-        open();
+        QVERIFY(openBoard());
         board->setBattery(uint8_t(percent));
         window->getBattery();
         QCOMPARE(window->ui.label_batbg->maximumWidth(), width);
@@ -157,7 +135,7 @@ private slots:
     void lostLinkFoundByBatteryPoll()
     {
         QFETCH(bool, detach);
-        open();
+        QVERIFY(openBoard());
         if (detach)
             Bus::instance().detach("TS256A01");
         else
@@ -176,7 +154,7 @@ private slots:
 
     void failedBatteryReadEndsPollQuietly()
     {
-        open();
+        QVERIFY(openBoard());
         board->setReadsFail(true);
         const QString before = window->ui.label_bat_2->text();
         BoxCatcher boxes;
@@ -189,7 +167,7 @@ private slots:
 
     void workerLossIgnoredWhileDisplayOff()
     {
-        open();
+        QVERIFY(openBoard());
         BoxCatcher boxes;
         window->displayOff = true;
         window->disConnectReact();
@@ -200,7 +178,7 @@ private slots:
 
     void workerLossResetsTheWindow()
     {
-        open();
+        QVERIFY(openBoard());
         isRuning = true;
         runningDataManager->setRunningState(true);
         window->displayOff = false;
