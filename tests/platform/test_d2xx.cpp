@@ -207,6 +207,25 @@ private slots:
         QCOMPARE(hostWrites(*board), writes + Frames{kBattery});
     }
 
+    // Opening purges both queues; so do a purge and a close and reopen: no stale
+    // answer may reach the next reader.
+    void purgeAndReopenStartEmpty()
+    {
+        QCOMPARE(send(kBattery), FT_STATUS(FT_OK));
+        QCOMPARE(FT_Purge(h, FT_PURGE_RX | FT_PURGE_TX), FT_STATUS(FT_OK));
+        DWORD rx = 1, tx = 0, events = 0;
+        QCOMPARE(FT_GetStatus(h, &rx, &tx, &events), FT_STATUS(FT_OK));
+        QCOMPARE(rx, DWORD(0));
+        QCOMPARE(send(kBattery), FT_STATUS(FT_OK));
+        FT_Close(h);
+        QCOMPARE(FT_OpenEx(const_cast<char*>(kSerial), FT_OPEN_BY_SERIAL_NUMBER, &h),
+                 FT_STATUS(FT_OK));
+        QCOMPARE(send(kBattery), FT_STATUS(FT_OK));
+        QCOMPARE(collect(h, 1), QByteArray(1, char(87)));
+        QCOMPARE(FT_GetStatus(h, &rx, &tx, &events), FT_STATUS(FT_OK));
+        QCOMPARE(rx, DWORD(0));
+    }
+
     void twoThreadsOnOneBoard()
     {
         board->setPaced(false);
