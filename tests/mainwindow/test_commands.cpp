@@ -79,6 +79,8 @@ private slots:
              "fps:2 INT0:1300 CFG_REG:19b GATE_IC_total_period:5000000 CLK_start:25200"},
             {"1nA", "radioButton_4", "027100027100018067", "4", "4 4000 4 1 4000 4",
              "fps:0 INT0:4000 INT1:4000 CFG_REG:180 GATE_IC_total_period:20000000"}};
+        QTest::newRow("no range chosen")
+            << Command{"onCurrentSetting", "", "", "#?*:??:?? current set #"};
         for (const auto& r : ranges)
             QTest::newRow(r[0]) << Command{
                 "onCurrentSetting", r[1], "",
