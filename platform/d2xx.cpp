@@ -79,6 +79,12 @@ template <typename Call> FT_STATUS onHandle(FT_HANDLE h, Call call)
     return toStatus(h, call(*open.board, open.session));
 }
 
+// Changes the recorded USB-chip settings of an open handle.
+template <typename Change> FT_STATUS configure(FT_HANDLE h, Change change)
+{
+    return onHandle(h, [&](Board& b, uint64_t s) { return b.configurePort(s, change); });
+}
+
 // A missing buffer or count on a valid handle is the caller's mistake.
 FT_STATUS badParameter(FT_HANDLE h)
 {
@@ -186,9 +192,7 @@ FT_STATUS FT_Close(FT_HANDLE ftHandle)
 
 FT_STATUS FT_ResetDevice(FT_HANDLE ftHandle)
 {
-    return onHandle(ftHandle, [](Board& b, uint64_t s) {
-        return b.configurePort(s, [](boardsim::PortSettings& p) { ++p.resets; });
-    });
+    return configure(ftHandle, [](boardsim::PortSettings& p) { ++p.resets; });
 }
 
 FT_STATUS FT_Purge(FT_HANDLE ftHandle, ULONG Mask)
@@ -200,42 +204,34 @@ FT_STATUS FT_Purge(FT_HANDLE ftHandle, ULONG Mask)
 
 FT_STATUS FT_SetBitMode(FT_HANDLE ftHandle, UCHAR ucMask, UCHAR ucEnable)
 {
-    return onHandle(ftHandle, [=](Board& b, uint64_t s) {
-        return b.configurePort(s, [=](boardsim::PortSettings& p) {
-            p.bitMask = ucMask;
-            p.bitMode = ucEnable;
-        });
+    return configure(ftHandle, [=](boardsim::PortSettings& p) {
+        p.bitMask = ucMask;
+        p.bitMode = ucEnable;
     });
 }
 
 FT_STATUS FT_SetUSBParameters(FT_HANDLE ftHandle, ULONG ulInTransferSize, ULONG ulOutTransferSize)
 {
-    return onHandle(ftHandle, [=](Board& b, uint64_t s) {
-        return b.configurePort(s, [=](boardsim::PortSettings& p) {
-            p.inTransferSize = ulInTransferSize;
-            p.outTransferSize = ulOutTransferSize;
-        });
+    return configure(ftHandle, [=](boardsim::PortSettings& p) {
+        p.inTransferSize = ulInTransferSize;
+        p.outTransferSize = ulOutTransferSize;
     });
 }
 
 FT_STATUS FT_SetFlowControl(FT_HANDLE ftHandle, USHORT FlowControl, UCHAR XonChar, UCHAR XoffChar)
 {
-    return onHandle(ftHandle, [=](Board& b, uint64_t s) {
-        return b.configurePort(s, [=](boardsim::PortSettings& p) {
-            p.flowControl = FlowControl;
-            p.xonChar = XonChar;
-            p.xoffChar = XoffChar;
-        });
+    return configure(ftHandle, [=](boardsim::PortSettings& p) {
+        p.flowControl = FlowControl;
+        p.xonChar = XonChar;
+        p.xoffChar = XoffChar;
     });
 }
 
 FT_STATUS FT_SetTimeouts(FT_HANDLE ftHandle, ULONG ReadTimeout, ULONG WriteTimeout)
 {
-    return onHandle(ftHandle, [=](Board& b, uint64_t s) {
-        return b.configurePort(s, [=](boardsim::PortSettings& p) {
-            p.readTimeoutMs = ReadTimeout;
-            p.writeTimeoutMs = WriteTimeout;
-        });
+    return configure(ftHandle, [=](boardsim::PortSettings& p) {
+        p.readTimeoutMs = ReadTimeout;
+        p.writeTimeoutMs = WriteTimeout;
     });
 }
 

@@ -2,6 +2,8 @@
 // text and default, the field lookups the configuration slots rely on.
 #include "ui_developer_mode.h"
 
+#include "TestSupport.h"
+
 #include <QtTest>
 
 // The form's object names in creation order (depth first); Qt's own helpers
@@ -109,16 +111,7 @@ private slots:
         QFETCH(QString, text);
         const QObject* o = window_->findChild<QObject*>(name);
         QVERIFY(o);
-        QStringList got{o->property("text").toString()};
-        if (auto* form = qobject_cast<const QFormLayout*>(o)) {
-            got.clear();
-            for (int r = 0; r < form->rowCount(); ++r) {
-                QWidget* field = form->itemAt(r, QFormLayout::FieldRole)->widget();
-                got << form->labelForField(field)->property("text").toString() + '|' +
-                           field->objectName() + '=' + field->property("text").toString();
-            }
-        }
-        QCOMPARE(got, text.split(QStringLiteral("; ")));
+        QCOMPARE(shownTexts(o), text.split(QStringLiteral("; ")));
     }
 };
 

@@ -4,6 +4,8 @@
 #include "ui_tessary_interface.h"
 
 #include <QMainWindow>
+#include "TestSupport.h"
+
 #include <QtTest>
 
 #define CENTRED(text) "<html><head/><body><p align=\"center\">" text "</p></body></html>"
@@ -100,18 +102,7 @@ private slots:
         QFETCH(QString, text);
         const QObject* o = window_->findChild<QObject*>(name);
         QVERIFY(o);
-        QStringList got{o->property("text").toString()};
-        if (auto* form = qobject_cast<const QFormLayout*>(o)) {
-            got.clear();
-            for (int r = 0; r < form->rowCount(); ++r) {
-                QWidget* field = form->itemAt(r, QFormLayout::FieldRole)->widget();
-                const QString hint = field->property("placeholderText").toString();
-                got << form->labelForField(field)->property("text").toString() + '|' +
-                           field->objectName() + '=' + field->property("text").toString() +
-                           (hint.isEmpty() ? QString() : '|' + hint);
-            }
-        }
-        QCOMPARE(got, text.split(QStringLiteral("; ")));
+        QCOMPARE(shownTexts(o), text.split(QStringLiteral("; ")));
     }
 
     void defaults()

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QPushButton>
 #include <QApplication>
+#include <QFormLayout>
 #include <QMutex>
 #include <QMutexLocker>
 
@@ -87,6 +88,22 @@ QStringList DebugCapture::messages() const
 {
     QMutexLocker lock(&debugMutex);
     return debugSink ? *debugSink : QStringList();
+}
+
+QStringList shownTexts(const QObject* object)
+{
+    const auto* form = qobject_cast<const QFormLayout*>(object);
+    if (!form)
+        return {object->property("text").toString()};
+    QStringList rows;
+    for (int r = 0; r < form->rowCount(); ++r) {
+        QWidget* field = form->itemAt(r, QFormLayout::FieldRole)->widget();
+        const QString hint = field->property("placeholderText").toString();
+        rows << form->labelForField(field)->property("text").toString() + '|' +
+                    field->objectName() + '=' + field->property("text").toString() +
+                    (hint.isEmpty() ? QString() : '|' + hint);
+    }
+    return rows;
 }
 
 void resetStdoutState()

@@ -63,6 +63,10 @@ public:
     QStringList messages() const;
 };
 
+// What a form shows of an object: its text, or for a form layout one entry per
+// row, "caption|field=text", with "|placeholder" when the field has one.
+QStringList shownTexts(const QObject* object);
+
 // Puts std::cout back into its start-up formatting state (decimal, lower-case
 // hexadecimal letters, blank fill).
 void resetStdoutState();
