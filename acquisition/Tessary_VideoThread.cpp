@@ -127,8 +127,10 @@ void Tessary_VideoThread::run()
 
     FT_SetTimeouts(ftHandle, 1000, 1000);
     ChunkReader reader(ftHandle, ftStatus, running);
-    // Shared by the calibration steps and the picture/video recording.
+    // Counts the frames of the calibration in progress (shared by both kinds).
     int frameCounter = 0;
+    // A recording interrupted by a stop starts over in the next run.
+    recordedCount = 0;
 
     for (;;) {
         const ChunkReader::Outcome outcome = reader.readFrame();
@@ -175,9 +177,8 @@ void Tessary_VideoThread::run()
         cv::Mat frame = integratedData(c0, c1, c2, c3).clone();
         turnAndMirror(frame, angle, flipCode);
 
-        if (isSavePicture || isSaveVideo) {
-            // Recording step (pictures and video of the displayed frames).
-        }
+        if (isSavePicture || isSaveVideo)
+            recordFrame(frame);
 
         emit sendMatToUI(frame);
         if (runningDataManagerVT->getShowState()) {

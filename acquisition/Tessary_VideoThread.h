@@ -65,6 +65,14 @@ public:
     QList<unsigned char*> savedFrames;
     QVector<float> savedGrayData;
 
+    // Frames of the recording in progress in this run (pictures and video).
+    // Apart from the calibration count, so a calibration taken while a save
+    // records neither moves the picture numbers nor stops the video early.
+    int recordedCount = 0;
+    // Set when the last data export could not write one of its files; read
+    // by the window when the save's end is reported.
+    std::atomic<bool> saveFailed{false};
+
     // A standard mutex rather than QMutex: its locking is visible to
     // ThreadSanitizer, which cannot look inside the Qt library.
     mutable std::mutex rangeMutex;
@@ -86,6 +94,14 @@ public:
     void removeRipple(cv::Mat& image);
     void save();
 
+    // Kept-frame hook of the conversion: holds the raw frame (and the
+    // filtered gray levels) for a data save, reports progress, exports.
+    void keepFrame(unsigned char* chunk0, unsigned char* chunk1, unsigned char* chunk2,
+                   unsigned char* chunk3, const cv::Mat& display);
+    // Recording step of the frame loop (pictures and video of the shown
+    // frame). False when the recording failed and was given up.
+    bool recordFrame(cv::Mat& frame);
+
 signals:
     void sendMatToUI(Mat mat);
     void labelCurrentShow(double current);
@@ -93,6 +109,8 @@ signals:
     void saveDialog();
     void disConnect();
     void setFlag();
+    // Something the user asked to store was not stored (file, picture, video).
+    void storeFailed(QString text);
 
 protected:
     void run() override;

@@ -36,9 +36,8 @@ cv::Mat Tessary_VideoThread::integratedData(unsigned char* chunk0, unsigned char
     if (isFft.load())
         removeRipple(display);
 
-    // ---- Kept-frame hook for data saves (raw frame, progress, export) ----
-    // Not part of the live view yet; nothing is kept.
-    // ----
+    if (isSaveData.load())
+        keepFrame(chunk0, chunk1, chunk2, chunk3, display);
 
     return display;
 }

@@ -1,0 +1,6 @@
+#include "Tessary_VideoThread.h"
+
+bool Tessary_VideoThread::recordFrame(cv::Mat&)
+{
+    return true;
+}
