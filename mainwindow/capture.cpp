@@ -107,3 +107,4 @@ void Tessary_Interface::updateMaxRange(int) {}
 void Tessary_Interface::updateMinRange(int) {}
 void Tessary_Interface::on_Calibration_click() {}
 void Tessary_Interface::savePicture(QImage) {}
+void Tessary_Interface::onStoreFailed(QString) {}

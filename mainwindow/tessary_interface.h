@@ -114,6 +114,8 @@ public slots:
     void on_Mirror_click();
     void on_RotateClick();
     void ConnectUs();
+    // The worker could not store a file, picture or video the user asked for.
+    void onStoreFailed(QString text);
 
 protected:
     void listDevices(QTimer* pollTimer);
