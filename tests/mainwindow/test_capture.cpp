@@ -195,29 +195,16 @@ private slots:
         QVERIFY(window->ui.label->pixmap(Qt::ReturnByValue).cacheKey() != before);
     }
 
-    void closingDuringCaptureStopsTheWorkerFirst_data()
-    {
-        QTest::addColumn<bool>("wholeWindow");
-        QTest::newRow("device closed") << false;
-        QTest::newRow("window closed") << true;
-    }
     void closingDuringCaptureStopsTheWorkerFirst()
     {
-        QFETCH(bool, wholeWindow);
         QVERIFY(openBoard());
         press();
         QTRY_VERIFY_WITH_TIMEOUT(board->framesServed() >= 1, 5000);
         BoxCatcher boxes;
-        if (wholeWindow) {
-            QVERIFY(window->close());
-            // The board is told to stop only after the worker has.
-            QCOMPARE(board->hostLog().back().bytes, kSystemReset);
-        } else {
-            window->on_Open_Close_click();
-            QVERIFY(!isRuning && !runningDataManager->getRunningState());
-            QCOMPARE(window->ui.pushButton_2->text(), QString("Capture"));
-            QVERIFY(!board->isOpen());
-        }
+        window->on_Open_Close_click();
+        QVERIFY(!isRuning && !runningDataManager->getRunningState());
+        QCOMPARE(window->ui.pushButton_2->text(), QString("Capture"));
+        QVERIFY(!board->isOpen());
         QVERIFY(!window->videoThread->isRunning());
         const size_t writes = board->hostLog().size();
         QTest::qWait(100);
