@@ -158,10 +158,8 @@ private slots:
             QStringList expected{"keep.txt"};
             for (int k = 1; k <= count; ++k)
                 expected << QString("%1_%2.png").arg(name).arg(k);
-            QStringList found = entries(picDir);
-            found.sort();
             expected.sort();
-            QCOMPARE(found, expected);
+            QCOMPARE(entries(picDir), expected);
             for (int k = 1; k <= count; ++k) {
                 const cv::Mat read =
                     cv::imread(QString("%1/%2_%3.png").arg(picDir, name).arg(k).toStdString(),
