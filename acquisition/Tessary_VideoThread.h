@@ -69,6 +69,8 @@ public:
     // Apart from the calibration count, so a calibration taken while a save
     // records neither moves the picture numbers nor stops the video early.
     int recordedCount = 0;
+    // A picture that cannot be written is reported once per recording.
+    bool pictureFailureReported = false;
     // Set when the last data export could not write one of its files; read
     // by the window when the save's end is reported.
     std::atomic<bool> saveFailed{false};
