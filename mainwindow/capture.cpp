@@ -1,23 +1,89 @@
 // Steering the acquisition worker: capture start/stop, save requests,
 // calibration requests, ripple filter, display ranges, mirror and rotation.
+#include "CalibrationFile.h"
 #include "Developer_Mode.h"
 #include "RunningDataManager.h"
+#include "conversion.h"
 #include "tessary_interface.h"
 
+#include <QDebug>
+#include <QFile>
+#include <QFileDialog>
 #include <QMessageBox>
+#include <QTime>
 #include <QTimer>
+
+#include <algorithm>
+#include <iterator>
+#include <mutex>
 
 namespace {
 
-const char* const kLampRunning = "QPushButton { border-image: url(:/Image/images/tip_running.png);}";
+const char* const kLampRunning =
+    "QPushButton { border-image: url(:/Image/images/tip_running.png);}";
 const char* const kLampStopped = "QPushButton { border-image: url(:/Image/images/tip_stop.png);}";
 const unsigned char kSystemReset[6] = {0xFF, 0xAA, 0x01, 0x00, 0x0D, 0xEB};
+// Frames per save, by the index of the save-count box.
+const int kSaveCounts[] = {1, 5, 30, 50, 100, 500, 1000};
+// Save progress once the files have been written.
+constexpr int kSaveWritten = -100;
 
 void showBox(const QString& text)
 {
     QMessageBox box;
     box.setText(text);
     box.exec();
+}
+
+// The worker's integration time for a save, a calibration or the filter: the
+// developer window's INT0, or 180 us when that field gives nothing.
+int integrationTimeForWorker()
+{
+    const int int0 = developer_mode->getINT0();
+    return int0 != 0 ? int0 : 180;
+}
+
+// Current in nA that a display-range value stands for.
+QString rangeLabel(int value, int fullScaleCharge, int integrationTime)
+{
+    return QString::number(pixelCurrent(uint32_t(value), fullScaleCharge, integrationTime), 'g', 6);
+}
+
+// Loads one raw calibration file into a reference array of the worker. A file
+// that cannot be opened leaves the array as it is.
+void loadReference(const QString& path, Tessary_VideoThread& worker, uint32_t* reference)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return;
+    const std::vector<uint32_t> values = readCalibration(file);
+    // Parsed first, copied under the lock: a frame never sees a half-loaded array.
+    std::lock_guard<std::mutex> lock(worker.rangeMutex);
+    std::copy(values.begin(), values.end(), reference);
+}
+
+// Full-ON (bright) and Full-OFF (dark) requests.
+void requestCalibration(Tessary_Interface& window, bool bright)
+{
+    if (!isConnected) {
+        showBox("No Device Connected");
+        return;
+    }
+    if (!isRuning) {
+        showBox("Please initiate capture");
+        return;
+    }
+    showBox(bright ? "Ready to get the brightest frame." : "Ready to get the darkest frame.");
+    Tessary_VideoThread& worker = *window.videoThread;
+    worker.integrationTime = integrationTimeForWorker();
+    isCalibration = true;
+    if (bright)
+        worker.isSetMax = true;
+    else
+        worker.isSetMin = true;
+    window.threadSetMaxMinDialog();
+    window.calibrationButton->setText("close Calibration");
+    window.ui.isCalibration->setStyleSheet(kLampRunning);
 }
 
 } // namespace
@@ -35,9 +101,10 @@ void Tessary_Interface::handle2thread(bool start)
             Qt::UniqueConnection);
     connect(videoThread, SIGNAL(savePicture(QImage)), this, SLOT(savePicture(QImage)),
             Qt::UniqueConnection);
-    connect(videoThread, SIGNAL(disConnect()), this, SLOT(disConnectReact()),
-            Qt::UniqueConnection);
+    connect(videoThread, SIGNAL(disConnect()), this, SLOT(disConnectReact()), Qt::UniqueConnection);
     connect(videoThread, SIGNAL(labelCurrentShow(double)), this, SLOT(labelCurrentShow(double)),
+            Qt::UniqueConnection);
+    connect(videoThread, &Tessary_VideoThread::storeFailed, this, &Tessary_Interface::onStoreFailed,
             Qt::UniqueConnection);
     displayOff = false;
     videoThread->start(QThread::InheritPriority);
@@ -92,19 +159,173 @@ void Tessary_Interface::on_RotateClick()
     runningDataManager->AddRotationAngle();
 }
 
-void Tessary_Interface::on_Save_click() {}
-void Tessary_Interface::on_Save_layout_dismiss_click() {}
-void Tessary_Interface::on_Choice_Path_click() {}
-void Tessary_Interface::on_Save_confirm_click() {}
-void Tessary_Interface::threadSaveDialog() {}
-void Tessary_Interface::UpdateSaveStatus() {}
-void Tessary_Interface::on_GetMax() {}
-void Tessary_Interface::on_GetMin() {}
-void Tessary_Interface::threadSetMaxMinDialog() {}
-void Tessary_Interface::on_SetFft() {}
-void Tessary_Interface::on_intpcClick() {}
-void Tessary_Interface::updateMaxRange(int) {}
-void Tessary_Interface::updateMinRange(int) {}
-void Tessary_Interface::on_Calibration_click() {}
-void Tessary_Interface::savePicture(QImage) {}
-void Tessary_Interface::onStoreFailed(QString) {}
+void Tessary_Interface::on_Save_click()
+{
+    if (!isConnected) {
+        showBox("No Device Connected");
+        return;
+    }
+    if (!isRuning) {
+        showBox("Please initiate capture");
+        return;
+    }
+    ui.savelayout->show();
+}
+
+void Tessary_Interface::on_Save_layout_dismiss_click()
+{
+    ui.savelayout->hide();
+}
+
+void Tessary_Interface::on_Choice_Path_click()
+{
+    videoThread->stop();
+    displayOff = true;
+    const QString chosen = QFileDialog::getExistingDirectory(nullptr, "Select Directory", QString(),
+                                                             QFileDialog::ShowDirsOnly);
+    if (!chosen.isEmpty()) {
+        saveDirectory = chosen;
+        ui.lineEdit_savepath->setText(saveDirectory);
+    } else {
+        // A cancelled choice keeps the directory that the path field still shows.
+        showBox("Please select a valid path");
+    }
+    handle2thread(true);
+}
+
+void Tessary_Interface::on_Save_confirm_click()
+{
+    if (ui.lineEdit_savepath->text().isEmpty() || ui.lineEdit_savename->text().isEmpty()) {
+        showBox("Please select a valid path");
+        return;
+    }
+    videoThread->savePath = saveDirectory.toUtf8().toStdString();
+    videoThread->integrationTime = integrationTimeForWorker();
+    runningDataManager->setSaveName(ui.lineEdit_savename->text());
+    connect(videoThread, SIGNAL(saveDialog()), this, SLOT(threadSaveDialog()),
+            Qt::UniqueConnection);
+
+    const int index = ui.comboBox_saveFrame->currentIndex();
+    if (index >= 0 && index < int(std::size(kSaveCounts))) {
+        saveFrame = kSaveCounts[index];
+        videoThread->saveNumber = saveFrame;
+    }
+    // Every save keeps the raw frames for the data tables, ticked or not.
+    videoThread->isSavePicture = ui.checkBox_Picture->isChecked();
+    videoThread->isSaveVideo = ui.checkBox_Video->isChecked();
+    videoThread->isSaveData = true;
+
+    runningDataManager->setSaveState(true);
+    ui.savelayout->hide();
+    ui.widget_10->show();
+}
+
+void Tessary_Interface::threadSaveDialog()
+{
+    const int progress = runningDataManager->getSaveProgress();
+    const double width = progress * 140.0 / saveFrame;
+    ui.pushButton_max->setEnabled(false);
+    ui.pushButton_low->setEnabled(false);
+    if (progress == saveFrame) {
+        ui.label_save->setText("Export Data..Please wait");
+    } else if (progress == kSaveWritten) {
+        // The file that could not be stored has already been named in a box.
+        const char* outcome = videoThread->saveFailed ? " save failed" : " save success";
+        ui.label_save->setText(QTime::currentTime().toString("h:mm:ss") + outcome);
+        ui.pushButton_max->setEnabled(true);
+        ui.pushButton_low->setEnabled(true);
+        disconnect(videoThread, SIGNAL(saveDialog()), this, SLOT(threadSaveDialog()));
+    } else {
+        ui.label_save->setText(QString::number(100.0 * progress / saveFrame, 'g', 6) + "%");
+    }
+    if (width > 0 && width <= 140)
+        ui.widget_11->setFixedWidth(int(width));
+}
+
+void Tessary_Interface::UpdateSaveStatus()
+{
+    ui.label_save->setText(QString::number(runningDataManager->getSaveProgress()));
+}
+
+void Tessary_Interface::on_GetMax()
+{
+    requestCalibration(*this, true);
+}
+
+void Tessary_Interface::on_GetMin()
+{
+    requestCalibration(*this, false);
+}
+
+void Tessary_Interface::threadSetMaxMinDialog()
+{
+    if (runningDataManager->getMaxFlag()) {
+        ui.label_save->setText("Full-On set success");
+        runningDataManager->setMaxFlag(false);
+    }
+    if (runningDataManager->getMinFlag()) {
+        ui.label_save->setText("Full-Off set success");
+        runningDataManager->setMinFlag(false);
+    }
+}
+
+void Tessary_Interface::on_SetFft()
+{
+    videoThread->integrationTime = integrationTimeForWorker();
+    fftButton->setText(videoThread->isFft ? "open FFT" : "close FFT");
+    videoThread->isFft = !videoThread->isFft;
+    threadSetMaxMinDialog();
+}
+
+void Tessary_Interface::on_intpcClick()
+{
+    videoThread->integrationTime = ui.lineEdit_2->text().toInt();
+    videoThread->fullScaleCharge = ui.lineEdit->text().toInt();
+}
+
+void Tessary_Interface::updateMaxRange(int value)
+{
+    videoThread->setmaxrange(value);
+    ui.label_max->setText(rangeLabel(value, fullScaleCharge, integrationTime));
+}
+
+void Tessary_Interface::updateMinRange(int value)
+{
+    videoThread->setminrange(value);
+    ui.label_min->setText(rangeLabel(value, fullScaleCharge, integrationTime));
+}
+
+void Tessary_Interface::on_Calibration_click()
+{
+    if (isCalibration) {
+        videoThread->reset();
+        isCalibration = false;
+        calibrationButton->setText("open Calibration");
+        ui.isCalibration->setStyleSheet(kLampStopped);
+        return;
+    }
+    loadReference("Calibration/ON_calibration.csv", *videoThread, videoThread->maxRange);
+    loadReference("Calibration/OFF_calibration.csv", *videoThread, videoThread->minRange);
+    isCalibration = true;
+    calibrationButton->setText("close Calibration");
+    ui.isCalibration->setStyleSheet(kLampRunning);
+}
+
+void Tessary_Interface::savePicture(QImage Qtemp)
+{
+    on_Capture_click();
+    const QString name =
+        QFileDialog::getSaveFileName(nullptr, "Save Image", QString(), "Images (*.png *.jpg)");
+    if (name.isEmpty())
+        qDebug() << "Error: Invalid save path.";
+    else if (Qtemp.save(name))
+        qDebug() << "Image saved successfully.";
+    else
+        qDebug() << "Error: Failed to save the image.";
+    videoThread->isSavePicture = false;
+}
+
+void Tessary_Interface::onStoreFailed(QString text)
+{
+    showBox(text);
+}
