@@ -1,14 +1,25 @@
 #include "ChunkReader.h"
 
 #include <algorithm>
-#include <cstring>
 
-ChunkReader::ChunkReader(FT_HANDLE handle, FT_STATUS& status, const std::atomic<bool>& running)
-    : m_handle(handle), m_status(status), m_running(running), m_lastActivity(Clock::now()),
-      m_accumulator(kChunkBytes), m_readBuffer(kChunkBytes)
+ChunkReader::ChunkReader(FT_HANDLE handle, FT_STATUS& status, const std::atomic<bool>& running,
+                         std::chrono::milliseconds framePeriod)
+    : m_handle(handle), m_status(status), m_running(running),
+      m_framePeriod(std::max(framePeriod, std::chrono::milliseconds(0))),
+      m_lastActivity(Clock::now())
 {
     for (auto& chunk : m_chunks)
         chunk.resize(kChunkBytes);
+}
+
+std::chrono::milliseconds ChunkReader::stopAllowance() const
+{
+    return m_framePeriod + std::chrono::milliseconds(500);
+}
+
+std::chrono::milliseconds ChunkReader::lossAllowance() const
+{
+    return 2 * m_framePeriod + std::chrono::milliseconds(1500);
 }
 
 void ChunkReader::request(unsigned char k)
@@ -19,22 +30,41 @@ void ChunkReader::request(unsigned char k)
     m_lastActivity = Clock::now();
 }
 
-// Reads and drops whatever is queued until the queue is empty (or a stop is
-// pending). False when a read failed.
-bool ChunkReader::discardQueued()
+bool ChunkReader::nothingQueued()
 {
-    for (;;) {
-        DWORD queued = 0, txQueued = 0, events = 0;
-        m_status = FT_GetStatus(m_handle, &queued, &txQueued, &events);
+    DWORD queued = 0, txQueued = 0, events = 0;
+    m_status = FT_GetStatus(m_handle, &queued, &txQueued, &events);
+    return queued == 0;
+}
+
+void ChunkReader::dropQueued()
+{
+    m_status = FT_Purge(m_handle, FT_PURGE_RX);
+}
+
+// Reads straight into chunk k, never more than it still lacks. Each read
+// blocks until the rest has come or the read time-out has passed, so the
+// wait costs nothing while the board prepares its frame.
+ChunkReader::Outcome ChunkReader::fillChunk(int k)
+{
+    unsigned char* chunk = m_chunks[std::size_t(k)].data();
+    DWORD count = 0;
+    while (count < DWORD(kChunkBytes)) {
         DWORD got = 0;
-        m_status = FT_Read(m_handle, m_readBuffer.data(),
-                           std::min<DWORD>(queued, DWORD(m_readBuffer.size())), &got);
+        // A failing read is how a lost board shows itself.
+        m_status = FT_Read(m_handle, chunk + count, DWORD(kChunkBytes) - count, &got);
         if (m_status != FT_OK)
-            return false;
-        if (got == 0 || !m_running.load())
-            return true;
-        m_lastActivity = Clock::now();
+            return Outcome::ReadFailed;
+        if (got > 0) {
+            count += std::min(got, DWORD(kChunkBytes) - count);
+            m_lastActivity = Clock::now();
+            continue;
+        }
+        const bool running = m_running.load();
+        if (Clock::now() - m_lastActivity >= (running ? lossAllowance() : stopAllowance()))
+            return running ? Outcome::Silent : Outcome::Abandoned;
     }
+    return Outcome::Frame;
 }
 
 ChunkReader::Outcome ChunkReader::readFrame()
@@ -43,59 +73,26 @@ ChunkReader::Outcome ChunkReader::readFrame()
         m_firstFrame = false;
         // Late answers to a frame given up in an earlier run must not be
         // taken for this run's chunks.
-        if (!discardQueued())
-            return Outcome::ReadFailed;
+        dropQueued();
     }
-
-    int k = 0;
-    DWORD count = 0;
-    request(0);
     for (;;) {
-        DWORD queued = 0, txQueued = 0, events = 0;
-        m_status = FT_GetStatus(m_handle, &queued, &txQueued, &events);
-
-        const DWORD lacking = DWORD(kChunkBytes) - count;
-        if (queued > lacking) {
-            // More bytes than the chunk can take: the stream is out of step
-            // with the requests, and which bytes belong where is unknown.
-            // Drop the partial frame and start it over on an empty queue, so
-            // the frame never mixes chunks of two board frames.
-            if (!discardQueued())
-                return Outcome::ReadFailed;
-            if (!m_running.load())
-                return Outcome::Abandoned;
-            k = 0;
-            count = 0;
-            request(0);
-            continue;
+        int k = 0;
+        for (; k < 4; ++k) {
+            request(static_cast<unsigned char>(k));
+            const Outcome outcome = fillChunk(k);
+            if (outcome != Outcome::Frame)
+                return outcome;
+            // No request is open now, so any byte queued is not part of an
+            // answer: the stream is out of step and which bytes belong where
+            // is unknown.
+            if (!nothingQueued())
+                break;
         }
-
-        // Read even when nothing is queued: a failing read is how a lost
-        // board shows itself.
-        DWORD got = 0;
-        m_status = FT_Read(m_handle, m_readBuffer.data(), queued, &got);
-        if (m_status != FT_OK)
-            return Outcome::ReadFailed;
-        if (got == 0) {
-            // A silent board must not hold a stop forever; while data flows
-            // the frame is finished first.
-            if (!m_running.load() && Clock::now() - m_lastActivity >= kSilenceAfterStop)
-                return Outcome::Abandoned;
-            continue;
-        }
-        m_lastActivity = Clock::now();
-
-        got = std::min(got, lacking);
-        std::memcpy(m_accumulator.data() + count, m_readBuffer.data(), got);
-        count += got;
-        if (count < DWORD(kChunkBytes))
-            continue;
-
-        std::memcpy(m_chunks[k].data(), m_accumulator.data(), kChunkBytes);
-        if (k == 3)
+        if (k == 4)
             return Outcome::Frame;
-        ++k;
-        count = 0;
-        request(static_cast<unsigned char>(k));
+        // Drop the partial frame and ask for a new one on an empty queue.
+        dropQueued();
+        if (!m_running.load())
+            return Outcome::Abandoned;
     }
 }

@@ -6,8 +6,9 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
-#include <mutex>
+#include <chrono>
 #include <ctime>
+#include <mutex>
 #include <iomanip>
 #include <iostream>
 #include <locale>
@@ -126,7 +127,8 @@ void Tessary_VideoThread::run()
         return;
 
     FT_SetTimeouts(ftHandle, 1000, 1000);
-    ChunkReader reader(ftHandle, ftStatus, running);
+    ChunkReader reader(ftHandle, ftStatus, running,
+                       std::chrono::milliseconds(boardFramePeriodMs.load()));
     // Counts the frames of the calibration in progress (shared by both kinds).
     int frameCounter = 0;
     // A recording interrupted by a stop starts over in the next run.
@@ -134,15 +136,17 @@ void Tessary_VideoThread::run()
 
     for (;;) {
         const ChunkReader::Outcome outcome = reader.readFrame();
-        if (outcome == ChunkReader::Outcome::ReadFailed) {
+        if (outcome == ChunkReader::Outcome::Abandoned)
+            return; // stopped while the board was silent
+        if (outcome != ChunkReader::Outcome::Frame) {
+            // A failed read, or a board silent far beyond its frame period:
+            // either way the link is gone.
             running = false;
             std::cout << __FILE__ << ":" << std::to_string(__LINE__) << " [" << localTimeStamp()
                       << "] " << kUsbDisconnectedGbk << std::endl;
             emit disConnect();
             return;
         }
-        if (outcome == ChunkReader::Outcome::Abandoned)
-            return; // stopped while the board was silent
 
         unsigned char* c0 = reader.chunk(0);
         unsigned char* c1 = reader.chunk(1);

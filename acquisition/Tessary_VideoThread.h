@@ -61,6 +61,9 @@ public:
     std::atomic<int> integrationTime{166};
     std::atomic<int> fullScaleCharge{25};
     std::atomic<int> frameRate{9};
+    // Time between the board's frames at its current range (9 frames/s at
+    // power-on). The frame reader's patience with a silent board follows it.
+    std::atomic<int> boardFramePeriodMs{112};
     std::atomic<int> saveNumber{0};
     QList<unsigned char*> savedFrames;
     QVector<float> savedGrayData;

@@ -17,8 +17,6 @@ uint32_t seedFor(const std::string& serial)
     return h;
 }
 
-constexpr auto kStatusWait = std::chrono::milliseconds(1);
-
 } // namespace
 
 Board::Board(std::string serial) : m_serial(std::move(serial)), m_seed(seedFor(m_serial))
@@ -116,20 +114,11 @@ void Board::enqueueLocked(Clock::time_point ready, std::vector<uint8_t> bytes)
 PortStatus Board::queueStatus(uint64_t session, std::size_t& rxCount)
 {
     rxCount = 0;
-    std::unique_lock<std::mutex> lock(m_mutex);
-    const auto deadline = Clock::now() + kStatusWait;
-    std::size_t count = 0;
-    for (;;) {
-        const PortStatus st = checkLocked(session);
-        if (st != PortStatus::Ok)
-            return st;
-        const auto now = Clock::now();
-        count = readyLocked(now);
-        if (count > 0 || now >= deadline)
-            break;
-        const auto next = nextReadyLocked(now);
-        m_cv.wait_until(lock, next ? std::min(*next, deadline) : deadline);
-    }
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const PortStatus st = checkLocked(session);
+    if (st != PortStatus::Ok)
+        return st;
+    std::size_t count = readyLocked(Clock::now());
     if (count > 0 && m_maxPiece > 0)
         count = std::min(count, std::size_t(1 + m_pieceRng() % m_maxPiece));
     rxCount = count;
@@ -254,10 +243,11 @@ void Board::setSilent(bool silent)
     m_silent = silent;
 }
 
-void Board::injectExtraBytesAfterNextChunk(std::size_t n)
+void Board::injectExtraBytesAfterNextChunk(std::size_t n, unsigned skip)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_extraBytes = n;
+    m_extraSkip = skip;
 }
 
 void Board::setParamAnswerDelay(std::chrono::milliseconds delay)

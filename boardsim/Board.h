@@ -13,7 +13,8 @@
 //   setReadsFail(true)         FT_Read returns FT_IO_ERROR from now on
 //   setSilent(true)            the board answers nothing (writes still logged,
 //                              configuration frames still take effect)
-//   injectExtraBytesAfterNextChunk(n)  n bytes 0xEE follow the next chunk answer
+//   injectExtraBytesAfterNextChunk(n, skip)  n bytes 0xEE follow the chunk
+//                              answer after the next `skip` ones
 //   setParamAnswerDelay(ms)    the 00 FF answer (handshake, read-back) comes late
 //   setBatterySilent(true)     no battery answer
 //   setDeliveryPieces(max, seed)  FT_GetStatus reports at most 1..max bytes
@@ -85,7 +86,7 @@ public:
     bool isDetached() const;
     PortStatus check(uint64_t session) const;
     PortStatus write(uint64_t session, const uint8_t* data, std::size_t n);
-    // Bytes readable now; waits up to about 1 ms when there are none.
+    // Bytes readable now; never waits.
     PortStatus queueStatus(uint64_t session, std::size_t& rxCount);
     // Waits until n bytes are readable or the read time-out passes.
     PortStatus read(uint64_t session, uint8_t* buffer, std::size_t n, std::size_t& got);
@@ -102,7 +103,7 @@ public:
     void setBattery(uint8_t percent);
     void setReadsFail(bool fail);
     void setSilent(bool silent);
-    void injectExtraBytesAfterNextChunk(std::size_t n);
+    void injectExtraBytesAfterNextChunk(std::size_t n, unsigned skip = 0);
     void setParamAnswerDelay(std::chrono::milliseconds delay);
     void setBatterySilent(bool silent);
     void setDeliveryPieces(std::size_t maxPiece, unsigned seed);
@@ -171,6 +172,7 @@ private:
     bool m_silent = false;
     bool m_batterySilent = false;
     std::size_t m_extraBytes = 0;
+    unsigned m_extraSkip = 0;
     std::chrono::milliseconds m_paramDelay{0};
     std::size_t m_maxPiece = 0;
     std::mt19937 m_pieceRng;

@@ -182,7 +182,9 @@ void Board::answerChunk(unsigned k, Clock::time_point now)
     }
     const auto begin = m_frame->begin() + long(k * kChunkBytes);
     std::vector<uint8_t> answer(begin, begin + long(kChunkBytes));
-    if (m_extraBytes > 0) {
+    if (m_extraBytes > 0 && m_extraSkip > 0) {
+        --m_extraSkip;
+    } else if (m_extraBytes > 0) {
         answer.insert(answer.end(), m_extraBytes, kExtraByte);
         m_extraBytes = 0;
     }

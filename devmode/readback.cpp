@@ -101,8 +101,9 @@ void Developer_Mode::on_ReadParam_Clicked()
     ui->textEdit->clear();
     FT_SetTimeouts(ftHandle, 1000, 1000);
 
-    std::array<UCHAR, kBlockBytes> readBuffer{};
     std::array<UCHAR, kBlockBytes> block{};
+    // What is still queued belongs to some earlier request, not to this one.
+    FT_Purge(ftHandle, FT_PURGE_RX);
     ftStatus = framecodec::writeBytes(ftHandle, framecodec::kReadParameters,
                                       sizeof framecodec::kReadParameters);
     bool failed = ftStatus != FT_OK;
@@ -115,25 +116,16 @@ void Developer_Mode::on_ReadParam_Clicked()
             failed = true;
             break;
         }
-        DWORD queued = 0, txQueued = 0, events = 0;
-        ftStatus = FT_GetStatus(ftHandle, &queued, &txQueued, &events);
-        if (ftStatus != FT_OK) {
-            failed = true;
-            break;
-        }
-        const DWORD wanted =
-            static_cast<DWORD>(std::min<std::size_t>(queued, kBlockBytes - collected));
-        if (wanted == 0)
-            continue;
+        // Blocks until the rest of the block has come or the read time-out
+        // has passed; never asks for more than the block still lacks.
+        const DWORD wanted = static_cast<DWORD>(kBlockBytes - collected);
         DWORD got = 0;
-        ftStatus = FT_Read(ftHandle, readBuffer.data(), wanted, &got);
+        ftStatus = FT_Read(ftHandle, block.data() + collected, wanted, &got);
         if (ftStatus != FT_OK) {
             failed = true;
             break;
         }
-        got = std::min(got, wanted);
-        std::copy_n(readBuffer.begin(), got, block.begin() + static_cast<long>(collected));
-        collected += got;
+        collected += std::min(got, wanted);
     }
 
     // Bytes beyond the block (or a block that came too late) would otherwise

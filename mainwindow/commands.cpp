@@ -4,13 +4,13 @@
 #include "FrameCodec.h"
 #include "tessary_interface.h"
 
-#include <QThread>
 #include <QTime>
 
 #include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cstdlib>
+#include <functional>
 
 using namespace framecodec;
 
@@ -19,30 +19,21 @@ namespace {
 struct CurrentRange
 {
     int preset;
-    int integrationTime; // microseconds
-    int fullScaleCharge; // picocoulombs
-    int frameRate;       // video frames per second
+    int integrationTime;    // microseconds
+    int fullScaleCharge;    // picocoulombs
+    int frameRate;          // video frames per second
+    int boardFramePeriodMs; // the preset's board rate: 9, 5, 2 and 0.5 frames/s
 };
 
 const CurrentRange kRanges[4] = {
-    {1, 166, 25, 9},
-    {2, 500, 25, 5},
-    {3, 1300, 13, 2},
-    {4, 4000, 4, 1},
+    {1, 166, 25, 9, 112},
+    {2, 500, 25, 5, 200},
+    {3, 1300, 13, 2, 500},
+    {4, 4000, 4, 1, 2000},
 };
 
-// Starts the battery poll again however the command ends.
-class BatteryPollPause
-{
-public:
-    explicit BatteryPollPause(QTimer& timer) : m_timer(timer) { m_timer.stop(); }
-    ~BatteryPollPause() { m_timer.start(); }
-    BatteryPollPause(const BatteryPollPause&) = delete;
-    BatteryPollPause& operator=(const BatteryPollPause&) = delete;
-
-private:
-    QTimer& m_timer;
-};
+// A configuring command: false when one of its writes failed.
+using Command = std::function<bool()>;
 
 QString timeStamp()
 {
@@ -63,84 +54,108 @@ bool commandAllowed()
     return true;
 }
 
+// Runs a command with the battery poll paused around it. A command whose
+// writes failed has not been carried out and reports no success; the battery
+// poll then runs at once, so a lost link is reported through the poll's one
+// loss reaction (which also stops the poll) rather than seconds later.
+void runCommand(Tessary_Interface& window, const Command& command)
+{
+    if (!commandAllowed())
+        return;
+    window.batteryTimer.stop();
+    const bool sent = command();
+    window.batteryTimer.start();
+    if (!sent)
+        window.getBattery();
+}
+
 } // namespace
 
 void Tessary_Interface::on_TFTConfig_click()
 {
-    if (!commandAllowed())
-        return;
-    BatteryPollPause pause(batteryTimer);
-
-    const QLineEdit* const fields[16] = {
-        ui.lineEdit_35, ui.lineEdit_36, ui.lineEdit_37,  ui.lineEdit_40,
-        ui.lineEdit_41, ui.lineEdit_42, ui.lineEdit_von, ui.lineEdit_voff,
-        ui.lineEdit_43, ui.lineEdit_48, ui.lineEdit_vdd, ui.lineEdit_vin,
-        ui.lineEdit_49, ui.lineEdit_50, ui.lineEdit_vss, ui.lineEdit_vcom};
-    for (const QLineEdit* field : fields) {
-        if (field->text().isEmpty()) {
-            showPlainBox("Some GOA input fields are empty");
-            return;
+    runCommand(*this, [this] {
+        const QLineEdit* const fields[16] = {
+            ui.lineEdit_35, ui.lineEdit_36, ui.lineEdit_37,  ui.lineEdit_40,
+            ui.lineEdit_41, ui.lineEdit_42, ui.lineEdit_von, ui.lineEdit_voff,
+            ui.lineEdit_43, ui.lineEdit_48, ui.lineEdit_vdd, ui.lineEdit_vin,
+            ui.lineEdit_49, ui.lineEdit_50, ui.lineEdit_vss, ui.lineEdit_vcom};
+        for (const QLineEdit* field : fields) {
+            if (field->text().isEmpty()) {
+                showPlainBox("Some GOA input fields are empty");
+                return true;
+            }
         }
-    }
 
-    unsigned char frame[39] = {};
-    putHead(frame, kDacCommand);
-    for (std::size_t i = 0; i < 16; ++i)
-        getcharFromTFT(voltageCode(fields[i]->text().toDouble()), frame + 6 + 2 * i);
-    frame[38] = payloadChecksum(frame + 6, 32);
+        unsigned char frame[39] = {};
+        putHead(frame, kDacCommand);
+        for (std::size_t i = 0; i < 16; ++i)
+            getcharFromTFT(voltageCode(fields[i]->text().toDouble()), frame + 6 + 2 * i);
+        frame[38] = payloadChecksum(frame + 6, 32);
 
-    status = writeBytes(fthandle1, frame, sizeof frame);
-    status = pauseAndReset(fthandle1);
-    ui.label_save->setText(timeStamp() + " voltage set");
+        status = writeBytes(fthandle1, frame, sizeof frame);
+        if (status != FT_OK)
+            return false;
+        status = pauseAndReset(fthandle1);
+        if (status != FT_OK)
+            return false;
+        ui.label_save->setText(timeStamp() + " voltage set");
+        return true;
+    });
 }
 
 void Tessary_Interface::on_Chip_switch()
 {
-    if (!commandAllowed())
-        return;
-    BatteryPollPause pause(batteryTimer);
-
-    unsigned char frame[8] = {};
-    putHead(frame, kModeCommand);
-    unsigned char type = 0;
-    if (ui.radioGOA->isChecked())
-        type = 0x01;
-    else if (ui.radioSCAN->isChecked())
-        type = 0x02;
-    if (type != 0) {
-        frame[6] = frame[7] = type;
-        status = writeBytes(fthandle1, frame, sizeof frame);
-    }
-    status = pauseAndReset(fthandle1);
-    showPlainBox("Chip select success Need reset voltage");
+    runCommand(*this, [this] {
+        unsigned char frame[8] = {};
+        putHead(frame, kModeCommand);
+        unsigned char type = 0;
+        if (ui.radioGOA->isChecked())
+            type = 0x01;
+        else if (ui.radioSCAN->isChecked())
+            type = 0x02;
+        if (type != 0) {
+            frame[6] = frame[7] = type;
+            status = writeBytes(fthandle1, frame, sizeof frame);
+            if (status != FT_OK)
+                return false;
+        }
+        status = pauseAndReset(fthandle1);
+        if (status != FT_OK)
+            return false;
+        showPlainBox("Chip select success Need reset voltage");
+        return true;
+    });
 }
 
 void Tessary_Interface::onCurrentSetting()
 {
-    if (!commandAllowed())
-        return;
-    BatteryPollPause pause(batteryTimer);
+    runCommand(*this, [this] {
+        const QRadioButton* const buttons[4] = {ui.radioButton, ui.radioButton_2, ui.radioButton_3,
+                                                ui.radioButton_4};
+        const CurrentRange* chosen = nullptr;
+        for (std::size_t i = 0; i < 4 && !chosen; ++i)
+            if (buttons[i]->isChecked())
+                chosen = &kRanges[i];
 
-    const QRadioButton* const buttons[4] = {ui.radioButton, ui.radioButton_2, ui.radioButton_3,
-                                            ui.radioButton_4};
-    const CurrentRange* chosen = nullptr;
-    for (std::size_t i = 0; i < 4 && !chosen; ++i)
-        if (buttons[i]->isChecked())
-            chosen = &kRanges[i];
+        if (chosen) {
+            developer_mode->ftHandle = fthandle1;
+            developer_mode->ftStatus = status;
+            developer_mode->model = chosen->preset;
+            developer_mode->setModel(chosen->preset);
 
-    if (chosen) {
-        developer_mode->ftHandle = fthandle1;
-        developer_mode->ftStatus = status;
-        developer_mode->model = chosen->preset;
-        developer_mode->setModel(chosen->preset);
-
-        videoThread->frameRate = chosen->frameRate;
-        videoThread->integrationTime = chosen->integrationTime;
-        videoThread->fullScaleCharge = chosen->fullScaleCharge;
-        fullScaleCharge = chosen->fullScaleCharge;
-        integrationTime = chosen->integrationTime;
-    }
-    ui.label_save->setText(timeStamp() + " current set ");
+            videoThread->frameRate = chosen->frameRate;
+            videoThread->integrationTime = chosen->integrationTime;
+            videoThread->fullScaleCharge = chosen->fullScaleCharge;
+            videoThread->boardFramePeriodMs = chosen->boardFramePeriodMs;
+            fullScaleCharge = chosen->fullScaleCharge;
+            integrationTime = chosen->integrationTime;
+            // Its last write is the reset after the last frame.
+            if (developer_mode->ftStatus != FT_OK)
+                return false;
+        }
+        ui.label_save->setText(timeStamp() + " current set ");
+        return true;
+    });
 }
 
 void Tessary_Interface::SystemReset()

@@ -18,7 +18,7 @@ const unsigned char kChipTypeA[8] = {0xFF, 0xAA, 0x00, 0xA4, 0x0D, 0xEB, 0x02, 0
 const unsigned char kBatteryQuery[6] = {0xFF, 0xAA, 0x00, 0xA5, 0x0D, 0xEB};
 constexpr DWORD kParamBlockBytes = 256;
 // How long the handshake waits for the rest of the parameter block once its
-// first bytes have arrived, so that none of it is mistaken for a battery answer.
+// first bytes have arrived.
 constexpr int kHandshakeDrainMs = 500;
 
 FT_STATUS writeFrame(FT_HANDLE handle, const unsigned char* frame, DWORD length)
@@ -62,8 +62,8 @@ void Tessary_Interface::listDevices(QTimer* pollTimer)
     if (status != FT_OK || count == 0)
         return;
     for (DWORD i = 0; i < count && i < nodes.size(); ++i) {
-        const QString serial = QString::fromUtf8(nodes[i].SerialNumber,
-                                                 int(qstrnlen(nodes[i].SerialNumber, 16)));
+        const QString serial =
+            QString::fromUtf8(nodes[i].SerialNumber, int(qstrnlen(nodes[i].SerialNumber, 16)));
         ui.comboBox->addItem(serial);
         if (pollTimer && !serial.isEmpty())
             pollTimer->stop();
@@ -144,16 +144,18 @@ void Tessary_Interface::on_Open_Close_click()
         return;
     }
 
-    // Take in the rest of the answer (a whole parameter block) so that the
-    // battery poll that follows reads its own byte, not the block's tail.
+    // Take in the rest of the answer (a whole parameter block); the status
+    // query answers at once, so an empty queue is waited out asleep.
     QElapsedTimer drain;
     drain.start();
     while (received < kParamBlockBytes && drain.elapsed() < kHandshakeDrainMs) {
         DWORD queued = 0, txQueued = 0, events = 0;
         if (FT_GetStatus(fthandle1, &queued, &txQueued, &events) != FT_OK)
             break;
-        if (queued == 0)
+        if (queued == 0) {
+            QThread::msleep(1);
             continue;
+        }
         std::vector<unsigned char> rest(queued);
         DWORD got = 0;
         if (FT_Read(fthandle1, rest.data(), queued, &got) != FT_OK)
@@ -165,6 +167,10 @@ void Tessary_Interface::on_Open_Close_click()
     isConnected = true;
     batteryTimer.start(3000);
     getBattery();
+    // The poll found the link lost and has said so: the board is closed, and
+    // going on would only report the same loss a second time.
+    if (!isConnected)
+        return;
     QThread::msleep(200);
     status = writeFrame(fthandle1, kChipTypeA, sizeof kChipTypeA);
     getBattery();
@@ -172,6 +178,9 @@ void Tessary_Interface::on_Open_Close_click()
 
 void Tessary_Interface::getBattery()
 {
+    // Whatever is still queued is the tail of some other answer (a frame
+    // given up, a late parameter block); its first byte is not the charge.
+    FT_Purge(fthandle1, FT_PURGE_RX);
     status = writeFrame(fthandle1, kBatteryQuery, sizeof kBatteryQuery);
     QThread::msleep(30);
 

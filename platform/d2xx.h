@@ -11,7 +11,8 @@
 //   FT_INVALID_PARAMETER, an unknown serial FT_DEVICE_NOT_FOUND, a board that
 //   is open already FT_DEVICE_NOT_OPENED. A new handle starts with empty
 //   queues and 1000/1000 ms time-outs.
-// - FT_GetStatus waits up to about 1 ms for data when none is queued.
+// - FT_GetStatus reports at once what is queued; it never waits, so a caller
+//   that waits for an answer must block in FT_Read (or sleep).
 // - FT_Read waits until the count asked for is queued or the read time-out
 //   passes (a time-out of 0 does not wait) and returns FT_OK with what it got.
 #pragma once
@@ -49,7 +50,8 @@ enum {
 /* Flags of a device-list record. */
 #define FT_FLAGS_OPENED 1
 
-typedef struct _ft_device_list_info_node {
+typedef struct _ft_device_list_info_node
+{
     ULONG Flags;
     ULONG Type;
     ULONG ID;
@@ -69,8 +71,10 @@ FT_STATUS FT_SetBitMode(FT_HANDLE ftHandle, UCHAR ucMask, UCHAR ucEnable);
 FT_STATUS FT_SetUSBParameters(FT_HANDLE ftHandle, ULONG ulInTransferSize, ULONG ulOutTransferSize);
 FT_STATUS FT_SetFlowControl(FT_HANDLE ftHandle, USHORT FlowControl, UCHAR XonChar, UCHAR XoffChar);
 FT_STATUS FT_SetTimeouts(FT_HANDLE ftHandle, ULONG ReadTimeout, ULONG WriteTimeout);
-FT_STATUS FT_Write(FT_HANDLE ftHandle, LPVOID lpBuffer, DWORD dwBytesToWrite, LPDWORD lpBytesWritten);
-FT_STATUS FT_Read(FT_HANDLE ftHandle, LPVOID lpBuffer, DWORD dwBytesToRead, LPDWORD lpBytesReturned);
+FT_STATUS FT_Write(FT_HANDLE ftHandle, LPVOID lpBuffer, DWORD dwBytesToWrite,
+                   LPDWORD lpBytesWritten);
+FT_STATUS FT_Read(FT_HANDLE ftHandle, LPVOID lpBuffer, DWORD dwBytesToRead,
+                  LPDWORD lpBytesReturned);
 FT_STATUS FT_GetStatus(FT_HANDLE ftHandle, DWORD* lpdwAmountInRxQueue, DWORD* lpdwAmountInTxQueue,
                        DWORD* lpdwEventStatus);
 

@@ -1,6 +1,8 @@
 // The acquisition worker against the simulated board: the bytes it sends,
 // the frames and currents it emits, how it ends and how it stops.
 #include "Bus.h"
+#include "ChunkReader.h"
+#include "FrameCodec.h"
 #include "RunningDataManager.h"
 #include "SimSupport.h"
 #include "Tessary_VideoThread.h"
@@ -9,7 +11,9 @@
 
 #include <QtTest>
 
+#include <cmath>
 #include <ctime>
+#include <random>
 
 namespace {
 
@@ -37,6 +41,20 @@ int wrongPixels(const cv::Mat& shown, const std::vector<uint8_t>& raw, int turns
 QByteArray chunkRequest(int k)
 {
     return QByteArray("\xFF\xAA\x00", 3) + char(k) + QByteArray("\x0D\xEB", 2);
+}
+
+// Gives the board a frame period (in 100 ns steps) the way a SCAN timing
+// frame and a reset do.
+void setFramePeriod(FT_HANDLE handle, uint32_t period)
+{
+    using namespace framecodec;
+    unsigned char f[45] = {};
+    putHead(f, kScanCommand);
+    putBigEndian(f + 6, period, 4);
+    f[38] = payloadChecksum(f + 6, 32);
+    std::copy_n(kSystemReset, kHeadBytes, f + 39);
+    DWORD written = 0;
+    FT_Write(handle, f, sizeof f, &written);
 }
 
 } // namespace
@@ -98,37 +116,29 @@ private slots:
 
     void frameLoop_data()
     {
-        QTest::addColumn<int>("maxPiece"); // reads in random pieces of at most this
-        QTest::addColumn<int>("extra");    // bytes after the first chunk
-        QTest::addColumn<int>("turns");    // clockwise quarter turns
+        QTest::addColumn<int>("turns"); // clockwise quarter turns
         QTest::addColumn<int>("flip");
         QTest::addColumn<int>("index"); // selected pixel, raw-frame order
-        QTest::newRow("pieces up to 61 bytes") << 61 << 0 << 0 << 0 << 300;
-        QTest::newRow("extra bytes, more than the read buffer") << 0 << 200000 << 0 << 0 << 300;
-        QTest::newRow("90 degrees") << 0 << 0 << 1 << 0 << 65535;
-        QTest::newRow("180 degrees") << 0 << 0 << 2 << 0 << 300;
-        QTest::newRow("270 degrees") << 0 << 0 << 3 << 0 << 0;
-        QTest::newRow("90 degrees, then mirrored") << 0 << 0 << 1 << 1 << 300;
-        QTest::newRow("whole chunks, selected index past the frame") << 0 << 0 << 0 << 0 << 65536;
+        QTest::newRow("90 degrees") << 1 << 0 << 65535;
+        QTest::newRow("180 degrees") << 2 << 0 << 300;
+        QTest::newRow("270 degrees") << 3 << 0 << 0;
+        QTest::newRow("90 degrees, then mirrored") << 1 << 1 << 300;
+        QTest::newRow("0 degrees, selected index past the frame") << 0 << 0 << 65536;
     }
 
     void frameLoop()
     {
-        QFETCH(int, maxPiece);
-        QFETCH(int, extra);
         QFETCH(int, turns);
         QFETCH(int, flip);
         QFETCH(int, index);
-        board->setDeliveryPieces(std::size_t(maxPiece), 12345);
         std::vector<std::vector<uint8_t>> pushed; // all pixels different, in every frame
-        for (uint32_t f = 0; f < 4; ++f) {
+        for (uint32_t f = 0; f < 3; ++f) {
             pushed.push_back(rawFrame([&](int i) {
                 return i == index ? kZeroLevel + (1u << 20) // 150.6024 nA
                                   : kZeroLevel + (uint32_t(i) + 65536 * f) * 2654435761u % 0xFB000;
             }));
             board->pushFrame(pushed.back());
         }
-        board->injectExtraBytesAfterNextChunk(std::size_t(extra));
         for (int i = 0; i < turns; ++i)
             rdm->AddRotationAngle();
         rdm->setFlipCode(flip);
@@ -136,14 +146,10 @@ private slots:
         rdm->setShowState(true);
         QVERIFY(runUntilFrames(3));
 
-        // Extra bytes after the first chunk 0: that frame is given up and asked
-        // for again on an empty queue; the frames after it are whole, in order.
         for (int f = 0; f < 3; ++f)
-            QCOMPARE(wrongPixels(frames[f], pushed[f + (extra ? 1 : 0)], turns, flip), 0);
+            QCOMPARE(wrongPixels(frames[f], pushed[f], turns, flip), 0);
         QVERIFY(frames[0].data != frames[1].data); // each frame owns its buffer
-        Frames log = hostWrites(*board);
-        if (extra)
-            QCOMPARE(log.takeFirst(), chunkRequest(0));
+        const Frames log = hostWrites(*board);
         QCOMPARE(log.size(), 4 * int(frames.size()));
         for (int i = 0; i < log.size(); ++i)
             QCOMPARE(log[i], chunkRequest(i % 4));
@@ -153,17 +159,74 @@ private slots:
         QCOMPARE(currents.size(), shown);
     }
 
+    // Every pixel of a board frame carries its frame number; the board hands
+    // out answers in random pieces and now and then puts stray bytes after a
+    // chunk answer. Each frame read must be one whole board frame, the only
+    // frame lost is the one the stray bytes fell into, and the reader asks for
+    // it again from chunk 0.
+    void readerNeverMixesFrames()
+    {
+        std::mt19937 rng(8);
+        auto upTo = [&](int most) { // spread evenly over the orders of magnitude
+            return int(std::exp2(std::uniform_real_distribution<double>(0, std::log2(most))(rng)));
+        };
+        auto tagged = [](uint32_t tag) {
+            return rawFrame([tag](int i) { return tag << 16 | uint32_t(i); });
+        };
+        std::atomic<bool> running{true};
+        FT_STATUS status = FT_OK;
+        ChunkReader reader(handle, status, running, std::chrono::milliseconds(112));
+        uint32_t next = 0, pushed = 0; // the board's next frame, frames handed to it
+        for (int trial = 0; trial < 100; ++trial) {
+            for (; pushed < next + 2; ++pushed)
+                board->pushFrame(tagged(pushed));
+            const int maxPiece = upTo(65536), stray = trial % 3 ? upTo(200000) : 0;
+            const unsigned after = unsigned(rng() % 4); // the chunk the stray bytes follow
+            board->setDeliveryPieces(std::size_t(maxPiece), unsigned(rng()));
+            board->injectExtraBytesAfterNextChunk(std::size_t(stray), after);
+            board->clearHostLog();
+            const QByteArray name = QByteArray::number(maxPiece) + "-byte pieces, " +
+                                    QByteArray::number(stray) + " stray bytes after chunk " +
+                                    QByteArray::number(after);
+
+            QVERIFY2(reader.readFrame() == ChunkReader::Outcome::Frame, name);
+            Frames expected;
+            for (unsigned k = 0; stray && k <= after; ++k)
+                expected << chunkRequest(int(k));
+            next += stray ? 1 : 0;
+            expected << chunkRequest(0) << chunkRequest(1) << chunkRequest(2) << chunkRequest(3);
+            QVERIFY2(hostWrites(*board) == expected, name);
+            int wrong = 0;
+            for (int i = 0; i < kFramePixels; ++i)
+                wrong += rawPixel(reader.chunk(i / 16384) + 4 * (i % 16384)) !=
+                         (next << 16 | uint32_t(i));
+            QVERIFY2(wrong == 0, name + ": " + QByteArray::number(wrong) + " pixels wrong");
+            ++next;
+        }
+        QCOMPARE(status, FT_STATUS(FT_OK));
+    }
+
+    // A lost board, found by a failed read or by a silence far longer than a
+    // frame period, is reported once, with the disconnect line.
+    void lostBoardDuringCapture_data()
+    {
+        QTest::addColumn<bool>("readsFail");
+        QTest::newRow("reads fail") << true;
+        QTest::newRow("board silent") << false;
+    }
+
     void lostBoardDuringCapture()
     {
+        QFETCH(bool, readsFail);
         qputenv("TZ", "XST-8"); // eight hours east: local time is not UTC
         tzset();
         StdoutCapture out;
         const QDateTime before = QDateTime::currentDateTime().addMSecs(-1000);
         worker->start();
         QTRY_VERIFY_WITH_TIMEOUT(frames.size() >= 2, 60000);
-        board->setSilent(true); // reads fail with nothing queued
-        board->setReadsFail(true);
-        QVERIFY(worker->wait());
+        board->setSilent(true); // nothing queued
+        board->setReadsFail(readsFail);
+        QVERIFY(worker->wait(60000));
         const QDateTime after = QDateTime::currentDateTime();
         QCoreApplication::processEvents();
         QCOMPARE(disconnects, 1);
@@ -188,21 +251,27 @@ private slots:
 
     void stop_data()
     {
+        QTest::addColumn<int>("period");    // of the board, 100 ns steps
         QTest::addColumn<int>("stopAfter"); // requests sent; 0: before run() begins
         QTest::addColumn<int>("requests");  // requests sent in all
         QTest::addColumn<int>("frameCount");
-        QTest::newRow("before run begins") << 0 << 0 << 0;
-        QTest::newRow("board silent") << 1 << 1 << 0;
-        // Paced frames: the second frame's chunk 0 comes a frame period after
-        // the first, so a stop right after its request lands inside that frame.
-        QTest::newRow("mid-frame: the frame is finished") << 5 << 8 << 2;
+        QTest::newRow("before run begins") << 1111111 << 0 << 0 << 0;
+        QTest::newRow("board silent") << 1111111 << 1 << 1 << 0;
+        // The second frame's chunk 0 comes a frame period after the first, so
+        // a stop right after its request lands inside that frame.
+        QTest::newRow("mid-frame at 9 frames/s") << 1111111 << 5 << 8 << 2;
+        QTest::newRow("mid-frame at 0.5 frames/s") << 20000000 << 5 << 8 << 2;
     }
 
     void stop()
     {
+        QFETCH(int, period);
         QFETCH(int, stopAfter);
         QFETCH(int, requests);
         QFETCH(int, frameCount);
+        setFramePeriod(handle, uint32_t(period));
+        board->clearHostLog();
+        worker->boardFramePeriodMs = period / 10000;
         board->setPaced(true);
         board->setSilent(stopAfter < 5);
         const auto raw = rawFrame([](int i) { return kZeroLevel + uint32_t(i) * 13; });
@@ -223,6 +292,8 @@ private slots:
         QCOMPARE(int(frames.size()), frameCount);
         if (frameCount)
             QCOMPARE(wrongPixels(frames.back(), raw), 0);
+        DWORD rx = 1, tx = 0, events = 0; // no answer left for the next reader
+        QVERIFY(FT_GetStatus(handle, &rx, &tx, &events) == FT_OK && rx == 0);
     }
 
     void calibrationBothPending()

@@ -11,8 +11,8 @@
 #include <QRegularExpression>
 #include <QtTest>
 
-// A command: what is set first ("offline" or "running" the state, "name=text" a field, a
-// bare name the radio button to check); the box; the frames the board receives
+// A command: what is set first ("offline", "running" or "unplugged" the state, "name=text" a
+// field, a bare name the radio button to check); the box; the frames the board receives
 // (hexadecimal, each followed by '|'), the status line and standard output as one wildcard
 // pattern; for a current range the model and the acquisition values, and lines the
 // board's parameter block shows afterwards.
@@ -54,12 +54,23 @@ private slots:
         // The connection is checked first.
         for (const char* slot : {"on_TFTConfig_click", "on_Chip_switch", "onCurrentSetting"})
             for (const char* setup : {"offline", "offline;running", "running"})
-                QTest::addRow("%s %s", slot, setup) << Command{slot, setup, *setup == 'o'
-                    ? "No Device Connected" : "Access prohibited during operation", "#before#"};
+                QTest::addRow("%s %s", slot, setup) << Command{
+                    slot, setup,
+                    *setup == 'o' ? "No Device Connected" : "Access prohibited during operation",
+                    "#before#"};
         QTest::newRow("voltages") << Command{
             "on_TFTConfig_click", "lineEdit_36=-20;lineEdit_vcom=-10.00", "",
-            "FFAA00A10DEB800000008000800080008000E000200080002000933393338000800083334000A2|"
-            + reset + "#?*:??:?? voltage set#0"};
+            "FFAA00A10DEB800000008000800080008000E000200080002000933393338000800083334000A2|" +
+                reset + "#?*:??:?? voltage set#0"};
+        // Writes that fail are no success: the battery poll runs at once and
+        // reports the lost link.
+        const QString lost = "断开连接";
+        QTest::newRow("voltages, unplugged")
+            << Command{"on_TFTConfig_click", "unplugged", lost, "#before#*"};
+        QTest::newRow("chip, unplugged")
+            << Command{"on_Chip_switch", "unplugged;radioSCAN", lost, "#before#"};
+        QTest::newRow("range, unplugged")
+            << Command{"onCurrentSetting", "unplugged;radioButton", lost, "#before#1\n*"};
         QTest::newRow("voltages, Vcom empty") << Command{
             "on_TFTConfig_click", "lineEdit_vcom=", "Some GOA input fields are empty", "#before#"};
         const char* const chips[][3] = {{"chip Type A", "radioSCAN", "FFAA00A40DEB0202|"},
@@ -68,24 +79,28 @@ private slots:
         for (const auto& c : chips)
             QTest::newRow(c[0]) << Command{"on_Chip_switch", c[1], chip, c[2] + reset + "#before#"};
         // The preset's ADC, SCAN (39 bytes) and GOA (143 bytes) frames, each applied by
-        // SystemReset. Values: the model, then integration time, charge and video rate of
-        // the worker and the window.
+        // SystemReset. Values: the model; integration time, charge, video rate and board
+        // frame period (ms) of the worker; integration time and charge of the window.
         const char* const ranges[][6] = {
-            {"150nA", "radioButton", "0019F00019F001BFD2", "1", "1 166 25 9 166 25",
+            {"150nA", "radioButton", "0019F00019F001BFD2", "1", "1 166 25 9 112 166 25",
              "fps:9 INT0:166 INT1:166 CFG_REG:1bf GATE_IC_total_period:1111111"},
-            {"50nA", "radioButton_2", "004E20004E2001BF9C", "2", "2 500 25 5 500 25",
+            {"50nA", "radioButton_2", "004E20004E2001BF9C", "2", "2 500 25 5 200 500 25",
              "fps:5 INT0:500 INT1:500 CFG_REG:1bf GATE_IC_total_period:2000000"},
-            {"10nA", "radioButton_3", "00CB2000CB20019B72", "3", "3 1300 13 2 1300 13",
+            {"10nA", "radioButton_3", "00CB2000CB20019B72", "3", "3 1300 13 2 500 1300 13",
              "fps:2 INT0:1300 CFG_REG:19b GATE_IC_total_period:5000000 CLK_start:25200"},
-            {"1nA", "radioButton_4", "027100027100018067", "4", "4 4000 4 1 4000 4",
+            {"1nA", "radioButton_4", "027100027100018067", "4", "4 4000 4 1 2000 4000 4",
              "fps:0 INT0:4000 INT1:4000 CFG_REG:180 GATE_IC_total_period:20000000"}};
         QTest::newRow("no range chosen")
             << Command{"onCurrentSetting", "", "", "#?*:??:?? current set #"};
         for (const auto& r : ranges)
             QTest::newRow(r[0]) << Command{
-                "onCurrentSetting", r[1], "",
+                "onCurrentSetting",
+                r[1],
+                "",
                 QString("FFAA00A00DEB%1|%2FFAA00A3%3|%2FFAA00A2%4|%2#?*:??:?? current set #%5\n*")
-                    .arg(r[2], reset, QString(70, '?'), QString(278, '?'), r[3]), r[4], r[5]};
+                    .arg(r[2], reset, QString(70, '?'), QString(278, '?'), r[3]),
+                r[4],
+                r[5]};
     }
 
     void commands()
@@ -101,6 +116,9 @@ private slots:
         for (const QString& item : setup)
             if (auto* field = window_->findChild<QLineEdit*>(item.section('=', 0, 0)))
                 field->setText(item.section('=', 1));
+        const bool unplugged = setup.contains("unplugged");
+        if (unplugged)
+            boardsim::Bus::instance().detach("TS256A01");
         window_->batteryTimer.start();
         BoxCatcher boxes;
         StdoutCapture capture;
@@ -111,19 +129,29 @@ private slots:
             seen += frame.toHex().toUpper() + "|";
         seen += "#" + window_->ui.label_save->text() + "#" + QString::fromStdString(capture.text());
         QVERIFY2(QRegularExpression(QRegularExpression::wildcardToRegularExpression(command.result))
-                     .match(seen).hasMatch(), qPrintable(seen));
-        QVERIFY(window_->batteryTimer.isActive()); // again, however the command ended
+                     .match(seen)
+                     .hasMatch(),
+                 qPrintable(seen));
+        // Again however the command ended, unless the link was found lost.
+        QCOMPARE(window_->batteryTimer.isActive(), !unplugged);
         if (command.values.isEmpty())
             return;
         const Tessary_VideoThread* w = window_->videoThread;
-        QCOMPARE(QString("%1 %2 %3 %4 %5 %6").arg(developer_mode->model).arg(w->integrationTime)
-                     .arg(w->fullScaleCharge).arg(w->frameRate).arg(window_->integrationTime)
-                     .arg(window_->fullScaleCharge), command.values);
+        QCOMPARE(QString("%1 %2 %3 %4 %5 %6 %7")
+                     .arg(developer_mode->model)
+                     .arg(w->integrationTime)
+                     .arg(w->fullScaleCharge)
+                     .arg(w->frameRate)
+                     .arg(w->boardFramePeriodMs)
+                     .arg(window_->integrationTime)
+                     .arg(window_->fullScaleCharge),
+                 command.values);
 
-        // End to end, the board's answer in pieces and behind one nobody collected.
+        // End to end, the board's answer in pieces and behind a frame chunk nobody took.
         board_->setDeliveryPieces(100, 7);
+        board_->setPaced(false);
         DWORD count = 0, tx = 0, events = 0;
-        FT_Write(fthandle1, const_cast<char*>("\xFF\xAA\x00\xFF\x0D\xEB"), 6, &count);
+        FT_Write(fthandle1, const_cast<char*>("\xFF\xAA\x00\x00\x0D\xEB"), 6, &count);
         developer_mode->on_ReadParam_Clicked();
         const QStringList lines = developer_mode->ui->textEdit->toPlainText().split('\n');
         for (const QString& line : command.readBack.split(' '))

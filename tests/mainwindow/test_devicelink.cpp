@@ -32,7 +32,6 @@ class TestDeviceLink : public WindowFixture
 {
     Q_OBJECT
 
-
 private slots:
     void init() { startWindow(); }
 
@@ -59,34 +58,49 @@ private slots:
         QVERIFY(boxes.boxes.isEmpty());
     }
 
-    void openRefusals_data()
+    // Every way an open can fail ends closed, with one box.
+    void openFailures_data()
     {
         QTest::addColumn<QString>("boards");
         QTest::addColumn<int>("answerDelayMs");
-        QTest::newRow("no board listed") << "" << 0;
-        QTest::newRow("answer after the ten tries") << "TS256A01" << 400;
+        QTest::addColumn<bool>("batterySilent");
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QByteArray>("sent"); // hexadecimal
+        QTest::newRow("no board listed")
+            << "" << 0 << false << "No Device Connected" << QByteArray();
+        QTest::newRow("answer after the ten tries")
+            << "TS256A01" << 400 << false << "No Device Connected" << QByteArray("ffaa00ff0deb");
+        // The first battery poll finds the link lost: the open goes no further.
+        QTest::newRow("lost right after the handshake")
+            << "TS256A01" << 0 << true << "断开连接" << QByteArray("ffaa00ff0debffaa00a50deb");
     }
-    void openRefusals()
+    void openFailures()
     {
         QFETCH(QString, boards);
         QFETCH(int, answerDelayMs);
+        QFETCH(bool, batterySilent);
+        QFETCH(QString, box);
+        QFETCH(QByteArray, sent);
         qputenv("TESSARY_SIM_BOARDS", boards.toUtf8());
         Bus::instance().resetToEnvironment();
         window = std::make_unique<TessaryWidget>();
-        auto lateBoard = Bus::instance().board("TS256A01");
-        if (lateBoard)
-            lateBoard->setParamAnswerDelay(std::chrono::milliseconds(answerDelayMs));
+        auto board = Bus::instance().board("TS256A01");
+        if (board) {
+            board->setParamAnswerDelay(std::chrono::milliseconds(answerDelayMs));
+            board->setBatterySilent(batterySilent);
+        }
 
         BoxCatcher boxes;
         window->on_Open_Close_click();
-        QCOMPARE(boxes.texts(), QStringList{"No Device Connected"});
-        QCOMPARE(boxes.boxes.first().title, QString());
+        QCOMPARE(boxes.texts(), QStringList{box});
         QCOMPARE(window->ui.pushButton_5->text(), QString("Open"));
         QVERIFY(!isConnected);
         QVERIFY(!window->batteryTimer.isActive());
-        if (lateBoard) {
-            QVERIFY(!lateBoard->isOpen());
-            QCOMPARE(lateBoard->hostBytes(), kReadParams);
+        if (board) {
+            QVERIFY(!board->isOpen());
+            const Bytes bytes = board->hostBytes();
+            QCOMPARE(QByteArray(reinterpret_cast<const char*>(bytes.data()), int(bytes.size())),
+                     QByteArray::fromHex(sent));
         }
     }
 
@@ -107,18 +121,27 @@ private slots:
         QTest::addColumn<int>("percent");
         QTest::addColumn<int>("width");
         QTest::addColumn<QString>("text");
-        QTest::newRow("100") << 100 << 16 << "100%";
-        QTest::newRow("45") << 45 << 7 << "45%";
-        QTest::newRow("0") << 0 << 0 << "0%";
-        QTest::newRow("255") << 255 << 40 << "255%";
+        QTest::addColumn<bool>("stray"); // an answer nobody took is still queued
+        QTest::newRow("100") << 100 << 16 << "100%" << false;
+        QTest::newRow("45") << 45 << 7 << "45%" << false;
+        QTest::newRow("0") << 0 << 0 << "0%" << false;
+        QTest::newRow("255") << 255 << 40 << "255%" << false;
+        QTest::newRow("87 behind a frame chunk") << 87 << 13 << "87%" << true;
     }
     void batteryGauge()
     {
         QFETCH(int, percent);
         QFETCH(int, width);
         QFETCH(QString, text);
+        QFETCH(bool, stray);
         QVERIFY(openBoard());
         board->setBattery(uint8_t(percent));
+        board->setPaced(false);
+        board->pushFrame(std::vector<uint8_t>(4 * 65536, 0x54)); // 84
+        if (stray) {
+            DWORD written = 0;
+            FT_Write(fthandle1, const_cast<char*>("\xFF\xAA\x00\x00\x0D\xEB"), 6, &written);
+        }
         window->getBattery();
         QCOMPARE(window->ui.label_batbg->maximumWidth(), width);
         QCOMPARE(window->ui.label_batbg->minimumWidth(), width);
@@ -126,64 +149,60 @@ private slots:
         QVERIFY(window->batteryTimer.isActive());
     }
 
-    void lostLinkFoundByBatteryPoll_data()
+    // A poll without an answer, or on an unplugged board, closes the window's
+    // link with one box; a failed read only ends the poll.
+    void batteryPollFailures_data()
     {
-        QTest::addColumn<bool>("detach");
-        QTest::newRow("no battery answer") << false;
-        QTest::newRow("board unplugged") << true;
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<bool>("lost");
+        QTest::newRow("no battery answer") << "silent" << true;
+        QTest::newRow("board unplugged") << "unplugged" << true;
+        QTest::newRow("read fails") << "reads fail" << false;
     }
-    void lostLinkFoundByBatteryPoll()
+    void batteryPollFailures()
     {
-        QFETCH(bool, detach);
+        QFETCH(QString, fault);
+        QFETCH(bool, lost);
         QVERIFY(openBoard());
-        if (detach)
+        if (fault == "unplugged")
             Bus::instance().detach("TS256A01");
-        else
-            board->setBatterySilent(true);
+        board->setBatterySilent(fault == "silent");
+        board->setReadsFail(fault == "reads fail");
 
         BoxCatcher boxes;
         window->getBattery();
-        QCOMPARE(boxes.boxes.size(), 1);
-        QCOMPARE(boxes.boxes.first().title, QString("Error"));
-        QCOMPARE(boxes.boxes.first().text, QString("断开连接"));
-        QCOMPARE(window->ui.pushButton_5->text(), QString("Open"));
-        QVERIFY(!isConnected);
-        QVERIFY(!window->batteryTimer.isActive());
-        QVERIFY(!board->isOpen());
+        QCOMPARE(boxes.texts(), lost ? QStringList{"断开连接"} : QStringList());
+        if (lost)
+            QCOMPARE(boxes.boxes.first().title, QString("Error"));
+        QCOMPARE(window->ui.pushButton_5->text(), QString(lost ? "Open" : "Close"));
+        QCOMPARE(isConnected, !lost);
+        QCOMPARE(window->batteryTimer.isActive(), !lost);
+        QCOMPARE(board->isOpen(), !lost);
+        QCOMPARE(window->ui.label_bat_2->text(), QString("87%")); // from the open
     }
 
-    void failedBatteryReadEndsPollQuietly()
+    // The worker's report of a lost board, unless the user stopped showing frames.
+    void workerLoss_data()
     {
-        QVERIFY(openBoard());
-        board->setReadsFail(true);
-        const QString before = window->ui.label_bat_2->text();
-        BoxCatcher boxes;
-        window->getBattery();
-        QVERIFY(boxes.boxes.isEmpty());
-        QCOMPARE(window->ui.label_bat_2->text(), before);
-        QVERIFY(window->batteryTimer.isActive());
-        QVERIFY(isConnected);
+        QTest::addColumn<bool>("displayOff");
+        QTest::newRow("capturing") << false;
+        QTest::newRow("display off") << true;
     }
-
-    void workerLossIgnoredWhileDisplayOff()
+    void workerLoss()
     {
-        QVERIFY(openBoard());
-        BoxCatcher boxes;
-        window->displayOff = true;
-        window->disConnectReact();
-        QVERIFY(boxes.boxes.isEmpty());
-        QCOMPARE(window->ui.pushButton_5->text(), QString("Close"));
-        QVERIFY(isConnected);
-    }
-
-    void workerLossResetsTheWindow()
-    {
+        QFETCH(bool, displayOff);
         QVERIFY(openBoard());
         isRuning = true;
         runningDataManager->setRunningState(true);
-        window->displayOff = false;
+        window->displayOff = displayOff;
         BoxCatcher boxes;
         window->disConnectReact();
+        if (displayOff) {
+            QVERIFY(boxes.boxes.isEmpty());
+            QCOMPARE(window->ui.pushButton_5->text(), QString("Close"));
+            QVERIFY(isConnected && isRuning && board->isOpen());
+            return;
+        }
         QCOMPARE(boxes.texts(), QStringList{"断开连接"});
         QCOMPARE(window->ui.pushButton_5->text(), QString("Open"));
         QVERIFY(!isConnected);

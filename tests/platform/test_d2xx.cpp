@@ -35,17 +35,19 @@ const QByteArray kBattery = request(0x00, char(0xA5));
 // A frame to push whose chunks all differ.
 const std::vector<uint8_t> kPattern = rawFrame([](int i) { return uint32_t(i) * 2654435761u; });
 
-// Gathers n bytes the way the program does: a status query, then a read of at
-// most the count it reported, which must come whole (and never more). Stops
-// early on a failure (or at a hang guard).
+// Gathers n bytes: a status query and a read of the count it reported, which
+// must come whole at once; with nothing queued, a read of all that is missing,
+// which blocks until it has come or the read time-out has passed. Stops early
+// on a failure or a read that brings nothing.
 QByteArray collect(FT_HANDLE h, int n)
 {
     QByteArray out(n, 0);
     DWORD rx = 0, got = 0, have = 0;
-    for (QDeadlineTimer guard(60000); int(have) < n && !guard.hasExpired(); have += got) {
-        const bool ok = FT_GetStatus(h, &rx, &got, &got) == FT_OK;
-        const DWORD want = std::min<DWORD>({rx, DWORD(n) - have, 1000});
-        if (!ok || FT_Read(h, out.data() + have, want, &got) != FT_OK || got != want)
+    for (; int(have) < n; have += got) {
+        if (FT_GetStatus(h, &rx, &got, &got) != FT_OK)
+            break;
+        const DWORD want = rx ? std::min<DWORD>({rx, DWORD(n) - have, 1000}) : DWORD(n) - have;
+        if (FT_Read(h, out.data() + have, want, &got) != FT_OK || got == 0 || (rx && got != want))
             break;
     }
     return out.left(int(have));
@@ -223,6 +225,11 @@ private slots:
         QCOMPARE(send(kBattery), FT_STATUS(FT_OK));
         QCOMPARE(collect(h, 1), QByteArray(1, char(87)));
         QCOMPARE(FT_GetStatus(h, &rx, &tx, &events), FT_STATUS(FT_OK));
+        QCOMPARE(rx, DWORD(0));
+        // Nothing comes: the read ends at its time-out, successful and empty.
+        char byte = 0;
+        QCOMPARE(FT_SetTimeouts(h, 20, 20), FT_STATUS(FT_OK));
+        QCOMPARE(FT_Read(h, &byte, 1, &rx), FT_STATUS(FT_OK));
         QCOMPARE(rx, DWORD(0));
     }
 
