@@ -4,8 +4,11 @@
 #include <charconv>
 #include <cmath>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -24,17 +27,16 @@ constexpr char kDigitPairs[] = "00010203040506070809"
                                "80818283848586878889"
                                "90919293949596979899";
 
-// 10^k for k = 0 … 27: exact in the 64-bit mantissa of long double
-// (5^27 < 2^63), so scaling by them rounds only once.
-constexpr int kMaxScale = 27;
-const long double kPow10[kMaxScale + 1] = {1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,
-                                           1e7L,  1e8L,  1e9L,  1e10L, 1e11L, 1e12L, 1e13L,
-                                           1e14L, 1e15L, 1e16L, 1e17L, 1e18L, 1e19L, 1e20L,
-                                           1e21L, 1e22L, 1e23L, 1e24L, 1e25L, 1e26L, 1e27L};
+// 10^k for k = 0 … 22: exact doubles (5^22 < 2^53), so scaling by one of
+// them rounds only once.
+constexpr int kMaxScale = 22;
+constexpr double kPow10[kMaxScale + 1] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                          1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                          1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
-long double scaled(double a, int k)
+double scaled(double a, int k)
 {
-    return k >= 0 ? (long double)a * kPow10[k] : (long double)a / kPow10[-k];
+    return k >= 0 ? a * kPow10[k] : a / kPow10[-k];
 }
 
 // Whether a is exactly (10 n + 5) · 10^(e − 6), the half-way point between
@@ -96,37 +98,53 @@ uint64_t exactDigits(double a, int& e)
 
 // The six-digit significand n (100000 … 999999) and decimal exponent e of
 // a > 0 rounded to 6 significant digits, halves away from zero.
+// 10^k as the nearest double, k = −324 … 308: tells the decimal exponent
+// within one (the scaled value corrects the rest).
+struct PowersOfTen
+{
+    double value[633];
+    PowersOfTen()
+    {
+        for (int k = -324; k <= 308; ++k)
+            value[k + 324] = std::strtod(("1e" + std::to_string(k)).c_str(), nullptr);
+    }
+    double operator[](int k) const { return value[k + 324]; }
+};
+const PowersOfTen kPowers;
+
 uint64_t significand(double a, int& e)
 {
     uint64_t bits;
     std::memcpy(&bits, &a, sizeof bits);
     const int binaryExponent = int((bits >> 52) & 0x7FF) - 1023;
-    // floor(log10 a) or one less; subnormals take the exact path.
-    e = int(std::floor(binaryExponent * 0.30102999566398120));
-    int k = 5 - e;
-    if (binaryExponent == -1023 || k > kMaxScale - 1 || k < -kMaxScale + 1)
+    if (binaryExponent == -1023) // subnormal
         return exactDigits(a, e);
-    long double t = scaled(a, k);
-    if (t >= 1e6L) {
+    // floor(log10 a): the estimate from the binary exponent is low by at
+    // most one. Without branches, which would guess wrong half the time.
+    e = (binaryExponent * 1233) >> 12;
+    e += int(e < 308 && a >= kPowers[e + 1]);
+    int k = 5 - e;
+    if (k > kMaxScale - 1 || k < -kMaxScale + 1)
+        return exactDigits(a, e);
+    double t = scaled(a, k);
+    if (t >= 1e6) {
         ++e;
         t = scaled(a, --k);
-    } else if (t < 1e5L) {
+    } else if (t < 1e5) {
         --e;
         t = scaled(a, ++k);
     }
     uint64_t n = uint64_t(t);
-    // t is within 1e-13 of its true value: only a fraction very close to
-    // one half needs a closer look.
-    const long double fraction = t - (long double)n;
-    constexpr long double kDoubt = 1e-9L;
-    if (fraction > 0.5L + kDoubt) {
-        ++n;
-    } else if (fraction >= 0.5L - kDoubt) {
+    // t is within 1e-10 of its true value (below 2^20, rounded once): only
+    // a fraction very close to one half needs a closer look.
+    const double fraction = t - double(n);
+    constexpr double kDoubt = 1e-9;
+    if (std::fabs(fraction - 0.5) <= kDoubt) {
         if (!isExactTie(a, n, e))
             return exactDigits(a, e);
-        ++n;
+        return n + 1;
     }
-    return n;
+    return n + uint64_t(fraction > 0.5);
 }
 
 char* putSmall(char* out, uint32_t v)
@@ -189,17 +207,15 @@ char* putDouble(char* out, double value)
         n = 100000;
         ++e;
     }
+    char digits[6];
+    const uint32_t six = uint32_t(n);
+    std::memcpy(digits, kDigitPairs + 2 * (six / 10000), 2);
+    std::memcpy(digits + 2, kDigitPairs + 2 * (six / 100 % 100), 2);
+    std::memcpy(digits + 4, kDigitPairs + 2 * (six % 100), 2);
     int length = 6;
-    while (n % 10 == 0) {
-        n /= 10;
+    while (digits[length - 1] == '0')
         --length;
-    }
-    char digits[6] = {};
     const char* const first = digits;
-    for (int i = length - 1; i >= 0; --i) {
-        digits[i] = char('0' + n % 10);
-        n /= 10;
-    }
     const char* const end = digits + length;
 
     if (e < -4 || e >= 6) {
@@ -283,10 +299,11 @@ void formatInOrder(int count, std::size_t capacity,
     if (count <= 0)
         return;
     const int threads = std::clamp(int(std::thread::hardware_concurrency()), 1, std::min(8, count));
-    // Two buffers per thread: each thread can format its next piece while the
-    // one before waits to be written.
+    // Two pieces per thread, so the threads keep formatting while a write
+    // waits for the disk. Left uninitialised: only the pages a piece fills
+    // become resident.
     const int window = std::min(2 * threads, count);
-    std::vector<char> buffers(std::size_t(window) * capacity);
+    const std::unique_ptr<char[]> buffers(new char[std::size_t(window) * capacity]);
     std::vector<std::size_t> sizes(std::size_t(window), 0);
     std::vector<char> ready(std::size_t(window), 0);
 
@@ -306,7 +323,7 @@ void formatInOrder(int count, std::size_t capacity,
                 piece = claimed++;
             }
             const std::size_t slot = std::size_t(piece % window);
-            char* buffer = buffers.data() + slot * capacity;
+            char* buffer = buffers.get() + slot * capacity;
             const std::size_t size = std::size_t(format(piece, buffer) - buffer);
             {
                 std::lock_guard<std::mutex> lock(mutex);
@@ -330,7 +347,7 @@ void formatInOrder(int count, std::size_t capacity,
             changed.wait(lock, [&] { return ready[slot] != 0; });
             size = sizes[slot];
         }
-        write(piece, buffers.data() + slot * capacity, size);
+        write(piece, buffers.get() + slot * capacity, size);
         {
             std::lock_guard<std::mutex> lock(mutex);
             ready[slot] = 0;

@@ -13,7 +13,7 @@
 
 namespace csv {
 
-// Longest text of one number ("-1.23457e-308" has 13 characters).
+// Room for the text of one number (the longest, "-1.23457e-308", has 13).
 constexpr std::size_t kMaxNumberText = 16;
 
 // A double as QTextStream writes it by default: the shorter of fixed and
