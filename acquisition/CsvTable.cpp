@@ -4,11 +4,9 @@
 #include <charconv>
 #include <cmath>
 #include <condition_variable>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
-#include <string>
 #include <thread>
 #include <vector>
 
@@ -96,22 +94,17 @@ uint64_t exactDigits(double a, int& e)
     return n;
 }
 
+// 10^k for k = −16 … 27, the nearest doubles: with them the decimal
+// exponent is found without a branch that would guess wrong half the time.
+constexpr int kLowestPower = -16;
+constexpr int kHighestPower = 27;
+constexpr double kPowers[] = {
+    1e-16, 1e-15, 1e-14, 1e-13, 1e-12, 1e-11, 1e-10, 1e-9, 1e-8, 1e-7, 1e-6, 1e-5, 1e-4, 1e-3, 1e-2,
+    1e-1,  1e0,   1e1,   1e2,   1e3,   1e4,   1e5,   1e6,  1e7,  1e8,  1e9,  1e10, 1e11, 1e12, 1e13,
+    1e14,  1e15,  1e16,  1e17,  1e18,  1e19,  1e20,  1e21, 1e22, 1e23, 1e24, 1e25, 1e26, 1e27};
+
 // The six-digit significand n (100000 … 999999) and decimal exponent e of
 // a > 0 rounded to 6 significant digits, halves away from zero.
-// 10^k as the nearest double, k = −324 … 308: tells the decimal exponent
-// within one (the scaled value corrects the rest).
-struct PowersOfTen
-{
-    double value[633];
-    PowersOfTen()
-    {
-        for (int k = -324; k <= 308; ++k)
-            value[k + 324] = std::strtod(("1e" + std::to_string(k)).c_str(), nullptr);
-    }
-    double operator[](int k) const { return value[k + 324]; }
-};
-const PowersOfTen kPowers;
-
 uint64_t significand(double a, int& e)
 {
     uint64_t bits;
@@ -119,10 +112,12 @@ uint64_t significand(double a, int& e)
     const int binaryExponent = int((bits >> 52) & 0x7FF) - 1023;
     if (binaryExponent == -1023) // subnormal
         return exactDigits(a, e);
-    // floor(log10 a): the estimate from the binary exponent is low by at
-    // most one. Without branches, which would guess wrong half the time.
+    // floor(log10 a), from the binary exponent and one comparison; the
+    // scaled value below corrects what is still one off.
     e = (binaryExponent * 1233) >> 12;
-    e += int(e < 308 && a >= kPowers[e + 1]);
+    if (e < kLowestPower || e >= kHighestPower)
+        return exactDigits(a, e);
+    e += int(a >= kPowers[e + 1 - kLowestPower]);
     int k = 5 - e;
     if (k > kMaxScale - 1 || k < -kMaxScale + 1)
         return exactDigits(a, e);
