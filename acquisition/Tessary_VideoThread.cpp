@@ -27,8 +27,6 @@ Tessary_VideoThread::Tessary_VideoThread(QObject* parent)
 {
     std::fill_n(minRange, kFramePixels, kZeroLevel);
     std::fill_n(maxRange, kFramePixels, kDefaultBright);
-    for (auto& slot : calibSamples)
-        slot.resize(kFramePixels);
 }
 
 Tessary_VideoThread::~Tessary_VideoThread()
@@ -38,8 +36,6 @@ Tessary_VideoThread::~Tessary_VideoThread()
     delete[] minCalibration;
     delete[] maxCalibration;
     delete[] currentData;
-    for (unsigned char* block : savedFrames)
-        delete[] block;
 }
 
 void Tessary_VideoThread::start(Priority priority)

@@ -11,8 +11,10 @@
 #include <opencv2/videoio.hpp>
 
 #include <atomic>
-#include <mutex>
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -45,8 +47,13 @@ public:
     uint32_t* maxCalibration;
     double* currentData;
     std::atomic<bool> running{true};
+    // Calibration sample store, shared by both kinds: slot s of pixel i is
+    // calibSamples[s * kFramePixels + i]. The slot index only ever grows by
+    // one and the completing call takes all ten, so a pixel never holds more
+    // than one sample per slot: slots below calibIndex are the filled ones.
+    // Allocated by the first calibration step.
     int calibIndex = 0;
-    std::vector<std::vector<uint32_t>> calibSamples[10];
+    std::unique_ptr<uint32_t[]> calibSamples;
     cv::VideoWriter videoWriter;
     std::atomic<bool> isSaveData{false};
     std::atomic<bool> isSavePicture{false};
@@ -65,8 +72,12 @@ public:
     // power-on). The frame reader's patience with a silent board follows it.
     std::atomic<int> boardFramePeriodMs{112};
     std::atomic<int> saveNumber{0};
-    QList<unsigned char*> savedFrames;
-    QVector<float> savedGrayData;
+    // Frames kept for the data export, oldest first: the raw frame as
+    // received (kRawFrameBytes), and beside it, at the same position, the
+    // filtered gray levels of that frame (kFramePixels bytes) or nothing
+    // when the ripple filter was off while it was kept.
+    std::vector<std::unique_ptr<unsigned char[]>> savedFrames;
+    std::vector<std::unique_ptr<uint8_t[]>> savedGrayData;
 
     // Frames of the recording in progress in this run (pictures and video).
     // Apart from the calibration count, so a calibration taken while a save
@@ -119,4 +130,13 @@ signals:
 
 protected:
     void run() override;
+
+private:
+    // One calibration step of either kind into `range` (under rangeMutex)
+    // and `copy`, writing the two files when the tenth sample is in.
+    void calibrationStep(unsigned char* const chunks[4], uint32_t* range, uint32_t* copy,
+                         const QString& rawFile, const QString& currentFile);
+    // Writes one calibration table, put by putText into a buffer once the
+    // file is open; reports "gg" and storeFailed when it was not stored.
+    void storeCalibrationFile(const QString& name, const std::function<char*(char*)>& putText);
 };

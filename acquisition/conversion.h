@@ -31,12 +31,17 @@ inline double pixelCurrentRounded(uint32_t raw, double A, double B)
 
 // Gray level 0..255 of a raw count between the pixel's dark and bright
 // references. The arithmetic wraps in 32 bits like the board's own tools;
-// the division is signed and truncates toward zero.
-inline uint8_t grayLevel(uint32_t raw, uint32_t dark, uint32_t bright)
+// the division is signed and truncates toward zero. The data export scales
+// the distance |raw - dark| instead (`distance`), so a pixel below its dark
+// reference gets the level of the same distance above it.
+inline uint8_t grayLevel(uint32_t raw, uint32_t dark, uint32_t bright, bool distance = false)
 {
     if (bright == dark)
         return bright != 0 ? 255 : 0;
-    const int32_t n = int32_t((raw - dark) * 255u);
+    uint32_t d = raw - dark;
+    if (distance && int32_t(d) < 0)
+        d = 0u - d;
+    const int32_t n = int32_t(d * 255u);
     const int32_t m = int32_t(bright - dark);
     // -2^31 / -1 has no 32-bit quotient (and traps on x86); its true value,
     // +2^31, is far above the scale, so it shows as full white.
