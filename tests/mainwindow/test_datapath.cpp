@@ -1,0 +1,135 @@
+// The data path as a user drives it: a save and a calibration taken from
+// the simulated board through the window's own buttons, checked in the files.
+#include "RunningDataManager.h"
+#include "SimSupport.h"
+#include "TestSupport.h"
+#include "WindowFixture.h"
+#include "tessary_interface.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <mutex>
+
+namespace {
+
+// Every pixel at full scale: gray 255; a save or a calibration takes the
+// integration time from the developer window, 180 us while its field is empty,
+// so 25 pC give 138.889 nA.
+constexpr uint32_t kFullScale = 4096 + (1u << 20);
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// One table as the files hold it: the "Frame" line (if any), 256 rows of
+// `value,` and two empty lines.
+QByteArray table(const QByteArray& value, int frame = -1)
+{
+    QByteArray row;
+    for (int c = 0; c < 256; ++c)
+        row += value + ',';
+    QByteArray out = frame >= 0 ? "Frame " + QByteArray::number(frame) + '\n' : QByteArray();
+    for (int r = 0; r < 256; ++r)
+        out += row + '\n';
+    return out + "\n\n";
+}
+
+} // namespace
+
+class TestDataPath : public WindowFixture
+{
+    Q_OBJECT
+    QTemporaryDir work;
+    QString startDir;
+
+    void capture()
+    {
+        QVERIFY(openBoard());
+        for (int i = 0; i < 40; ++i)
+            board->pushFrame(rawFrame([](int) { return kFullScale; }));
+        window->on_Capture_click();
+        QVERIFY(isRuning);
+    }
+
+private slots:
+    void init()
+    {
+        startDir = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(work.path()));
+        QDir().mkpath("Calibration");
+        startWindow();
+        board->setPaced(false);
+        window->show();
+    }
+
+    void cleanup()
+    {
+        stopWindow();
+        QDir::setCurrent(startDir);
+    }
+
+    void saveWritesTablesPicturesAndVideo()
+    {
+        capture();
+        window->on_Save_click();
+        QVERIFY(window->ui.savelayout->isVisible());
+        QTemporaryDir target;
+        saveDirectory = target.path();
+        window->ui.lineEdit_savepath->setText(target.path());
+        window->ui.lineEdit_savename->setText("run");
+        window->ui.comboBox_saveFrame->setCurrentIndex(1); // 5 frames
+        window->ui.checkBox_Picture->setChecked(true);
+        window->ui.checkBox_Video->setChecked(true);
+        window->on_Save_confirm_click();
+
+        QTRY_VERIFY_WITH_TIMEOUT(window->ui.label_save->text().endsWith(" save success"), 20000);
+        QVERIFY(window->ui.pushButton_max->isEnabled());
+        QCOMPARE(window->ui.widget_11->width(), 140);
+
+        QByteArray currents, grays;
+        for (int f = 0; f < 5; ++f) {
+            currents += table("138.889", f);
+            grays += table("255", f);
+        }
+        QCOMPARE(fileBytes(target.filePath("run_5_Frames.csv")), currents);
+        QCOMPARE(fileBytes(target.filePath("run_5_Frames_Grayscale.csv")), grays);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(target.filePath("runpic/run_5.png")), 5000);
+        QCOMPARE(QDir(target.filePath("runpic")).entryList(QDir::Files).size(), 5);
+        QVERIFY(QFileInfo(target.filePath("run_output_video.mp4")).size() > 0);
+    }
+
+    void calibrationIsWrittenAndLoadedBack()
+    {
+        capture();
+        BoxCatcher boxes;
+        window->on_GetMax();
+        QCOMPARE(boxes.texts(), QStringList{"Ready to get the brightest frame."});
+        QCOMPARE(window->calibrationButton->text(), QString("close Calibration"));
+        QTRY_COMPARE_WITH_TIMEOUT(window->ui.label_save->text(), QString("Full-On set success"),
+                                  20000);
+        QCOMPARE(fileBytes("Calibration/ON_calibration.csv"), table("1052672"));
+        QCOMPARE(fileBytes("Calibration/ON_Current_calibration.csv"), table("138.889"));
+
+        // The switch first resets the references, then loads the file (x 1.1).
+        Tessary_VideoThread& worker = *window->videoThread;
+        window->on_Calibration_click();
+        QCOMPARE(window->calibrationButton->text(), QString("open Calibration"));
+        {
+            std::lock_guard<std::mutex> lock(worker.rangeMutex);
+            QCOMPARE(worker.maxRange[0], 0xFFFFFu);
+        }
+        window->on_Calibration_click();
+        QCOMPARE(window->calibrationButton->text(), QString("close Calibration"));
+        std::lock_guard<std::mutex> lock(worker.rangeMutex);
+        QCOMPARE(worker.maxRange[0], 1157939u);
+        QCOMPARE(worker.maxRange[65535], 1157939u);
+        QCOMPARE(worker.minRange[0], 4096u); // no dark file yet
+    }
+};
+
+QTEST_MAIN(TestDataPath)
+#include "test_datapath.moc"
