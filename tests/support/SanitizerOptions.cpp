@@ -2,45 +2,28 @@
 // program started by hand checks exactly as CTest does. The environment
 // (ASAN_OPTIONS, LSAN_OPTIONS, ...) still overrides them.
 
-#ifdef __has_feature
-#if __has_feature(address_sanitizer)
-#define TESSARY_ASAN_BUILD 1
-#endif
-#if __has_feature(thread_sanitizer)
-#define TESSARY_TSAN_BUILD 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__)
-#define TESSARY_ASAN_BUILD 1
-#endif
-#if defined(__SANITIZE_THREAD__)
-#define TESSARY_TSAN_BUILD 1
-#endif
-
-#if defined(TESSARY_ASAN_BUILD)
+#if defined(TESSARY_ASAN)
 // Globals of one file read by the initialisers of another would only work by
-// luck of the link order.
+// luck of the link order. Qt is built without frame pointers: only the slow
+// unwinder gives whole allocation stacks, which the suppressions need to tell
+// Qt's leaks from ours.
 extern "C" const char* __asan_default_options()
 {
-    return "detect_leaks=1:check_initialization_order=1:strict_init_order=1:"
-           "fast_unwind_on_malloc=0";
+    return "check_initialization_order=1:strict_init_order=1:fast_unwind_on_malloc=0";
 }
 
-// Qt is built without frame pointers: only the slow unwinder gives whole
-// allocation stacks, which the suppressions need to tell Qt's leaks from ours.
 extern "C" const char* __lsan_default_options()
 {
-    return "suppressions=\"" TESSARY_LSAN_SUPPRESSIONS "\":fast_unwind_on_malloc=0:"
-           "print_suppressions=0";
+    return "suppressions=\"" TESSARY_LSAN_SUPPRESSIONS "\":print_suppressions=0";
 }
 
 extern "C" const char* __ubsan_default_options()
 {
-    return "halt_on_error=1:print_stacktrace=1";
+    return "print_stacktrace=1";
 }
 #endif
 
-#if defined(TESSARY_TSAN_BUILD)
+#if defined(TESSARY_TSAN)
 // Qt, OpenCV and the C++ runtime are not built with the sanitizer, so their
 // own hand-overs (queued signal events, QThread reporting its end to wait(),
 // QtTest's watchdog) go through locks it cannot see. Memory touched by calls
