@@ -72,7 +72,16 @@ Tessary_Interface::Tessary_Interface(QWidget* parent)
     });
 }
 
-Tessary_Interface::~Tessary_Interface() = default;
+Tessary_Interface::~Tessary_Interface()
+{
+    // A running thread must not be destroyed, and a frame in flight still
+    // reports to this window: the worker stops first.
+    videoThread->stop();
+    delete videoThread;
+    // The developer window has no parent, so Qt would keep it alive after the window.
+    delete developer_mode;
+    developer_mode = nullptr;
+}
 
 void Tessary_Interface::InitMenu()
 {

@@ -3,23 +3,10 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-extern RunningDataManager* runningDataManagerVT;
-extern RunningDataManager* runningState;
-extern RunningDataManager* runningDataManager;
-
 class TestRunState : public QObject
 {
     Q_OBJECT
 private slots:
-    void oneObjectBehindAllGlobals()
-    {
-        RunningDataManager* manager = RunningDataManager::instance();
-        QCOMPARE(RunningDataManager::instance(), manager);
-        QCOMPARE(runningDataManagerVT, manager);
-        QCOMPARE(runningState, manager);
-        QCOMPARE(runningDataManager, manager);
-    }
-
     void startValues()
     {
         RunningDataManager fresh;

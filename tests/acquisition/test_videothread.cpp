@@ -279,10 +279,13 @@ private slots:
         board->pushFrame(raw);
         // started() runs in the new thread just before run(): clearing the flag
         // there is a stop that lands after start() but before the loop begins.
+        // The worker's own pointer, not the test's holder of it: cleanup() resets that
+        // holder, and the thread's end is handed over through locks the race
+        // checker cannot see.
         if (stopAfter == 0)
             connect(
-                worker.get(), &QThread::started, worker.get(), [this] { worker->running = false; },
-                Qt::DirectConnection);
+                worker.get(), &QThread::started, worker.get(),
+                [w = worker.get()] { w->running = false; }, Qt::DirectConnection);
         worker->start();
         while (board->hostLog().size() < std::size_t(stopAfter)) {
         }

@@ -71,27 +71,31 @@ private slots:
     {
         QTest::addColumn<Click>("click");
         // Hexadecimal is lower-case before the first dump.
-        QTest::newRow("DAC defaults") << Click{"on_DACConfig_Clicked", "",
+        QTest::newRow("DAC defaults") << Click{
+            "on_DACConfig_Clicked", "",
             "FFAA00A10DEB800080008000800080008000E000200080002000933393338000800083334000"
             "22|FFAA01000DEB|#sssss32768\n0xff 0xaa 0x0 0xa1 0xd 0xeb 0x80 0x0 0x80 0x0 0x80 0x0 "
             "0x80 0x0 0x80 0x0 0x80 0x0 0xe0 0x0 0x20 0x0 0x80 0x0 0x20 0x0 0x93 0x33 0x93 0x33 "
             "0x80 0x0 0x80 0x0 0x83 0x33 0x40 0x0 0x22"};
         // Every field its own value, so a swapped pair shows; TFT_DC2 is the one printed.
-        QTest::newRow("DAC, -8 V to 7 V") << Click{"on_DACConfig_Clicked",
-            "lineEdit_goa_dc2=-8;lineEdit_goaDc1=-7;lineEdit_vgl=-6;lineEdit_tftVbias=-5;"
-            "lineEdit_tftVcom=-4;lineEdit_goaDch=-3;lineEdit_goaDc3=-2;lineEdit_muxH=-1;"
-            "lineEdit_muxL=0;lineEdit_pixelDc1=1;lineEdit_pixelDc2=2;lineEdit_pixelDc3=3;"
-            "lineEdit_vclkH=4;lineEdit_vscanL=5;lineEdit_vscanH=6;lineEdit_bk1=7",
-            "FFAA00A10DEB4CCD5333599A600066666CCD7333799A800086668CCD9333999AA000A666ACCD"
-            "93|FFAA01000DEB|#sssss40960\n*"};
-        QTest::newRow("SCAN defaults") << Click{"on_SCANConfig_Clicked", "",
-            "FFAA00A30DEB0010F447000015E000000FA0000007D00000064000000320000000" "00001F001F"
+        QTest::newRow("DAC, -8 V to 7 V")
+            << Click{"on_DACConfig_Clicked",
+                     "lineEdit_goa_dc2=-8;lineEdit_goaDc1=-7;lineEdit_vgl=-6;lineEdit_tftVbias=-5;"
+                     "lineEdit_tftVcom=-4;lineEdit_goaDch=-3;lineEdit_goaDc3=-2;lineEdit_muxH=-1;"
+                     "lineEdit_muxL=0;lineEdit_pixelDc1=1;lineEdit_pixelDc2=2;lineEdit_pixelDc3=3;"
+                     "lineEdit_vclkH=4;lineEdit_vscanL=5;lineEdit_vscanH=6;lineEdit_bk1=7",
+                     "FFAA00A10DEB4CCD5333599A600066666CCD7333799A800086668CCD9333999AA000A666ACCD"
+                     "93|FFAA01000DEB|#sssss40960\n*"};
+        QTest::newRow("SCAN defaults") << Click{
+            "on_SCANConfig_Clicked", "",
+            "FFAA00A30DEB0010F447000015E000000FA0000007D00000064000000320000000"
+            "00001F001F"
             "6D|FFAA01000DEB|#UCHAR value: 109\nHex representation: ff aa 00 a3 0d eb 00 10 f4 47 "
             "00 00 15 e0 00 00 0f a0 00 00 07 d0 00 00 06 40 00 00 03 20 00 00 00 00 00 1f 00 1f "
             "6d \n"};
-        for (const char* slot : {"on_ADCConfig_Clicked", "on_DACConfig_Clicked",
-                                 "on_GOAConfig_Clicked", "on_SCANConfig_Clicked",
-                                 "on_ReadParam_Clicked", "on_ModeSwitch_Clicked"})
+        for (const char* slot :
+             {"on_ADCConfig_Clicked", "on_DACConfig_Clicked", "on_GOAConfig_Clicked",
+              "on_SCANConfig_Clicked", "on_ReadParam_Clicked", "on_ModeSwitch_Clicked"})
             QTest::addRow("%s running", slot)
                 << Click{slot, "running", "#", "Access prohibited during operation"};
         const char* const empty[][3] = {
@@ -118,10 +122,10 @@ private slots:
               "-9 -4800 -1041600 -1111111 -2000 -800"}) {
             const QStringList r = QString(rate).split(' ');
             const bool refused = r.size() == 1;
-            QTest::addRow("rate '%s'", qPrintable(r[0])) << Click{
-                "on_FREQConfig_Clicked", "lineEdit_frame=" + r[0] + ";" + junk, "#",
-                refused ? (*rate ? "Invalid Input" : "FREQ input fields are empty") : "",
-                refused ? junk : timing.arg(r[1], r[2], r[3], r[4], r[5])};
+            QTest::addRow("rate '%s'", qPrintable(r[0]))
+                << Click{"on_FREQConfig_Clicked", "lineEdit_frame=" + r[0] + ";" + junk, "#",
+                         refused ? (*rate ? "Invalid Input" : "FREQ input fields are empty") : "",
+                         refused ? junk : timing.arg(r[1], r[2], r[3], r[4], r[5])};
         }
     }
 
@@ -163,7 +167,9 @@ private slots:
         QCOMPARE(boxes.texts().join('\n'), click.box);
         const QString seen = sent() + "#" + QString::fromStdString(capture.text());
         QVERIFY2(QRegularExpression(QRegularExpression::wildcardToRegularExpression(click.result))
-                     .match(seen).hasMatch(), qPrintable(seen));
+                     .match(seen)
+                     .hasMatch(),
+                 qPrintable(seen));
         QVERIFY(resetsFollowPause(*board_));
         QCOMPARE(fields(click.after, false), click.after);
     }
@@ -176,7 +182,8 @@ private slots:
         StdoutCapture capture;
         dev_->on_GOAConfig_Clicked();
         const QString frame = "FFAA00A20DEBFFFFFFFF000FE4C0000015E000002260000015E000000C80000012C0"
-                              "00000082000025800000" "0C80000012C0000000810010F447" +
+                              "00000082000025800000"
+                              "0C80000012C0000000810010F447" +
                               QString(128, '0') + "00000640000015E000000C800000000023450002FB";
         QCOMPARE(sent(), frame + "|FFAA01000DEB|");
         dev_->on_ADCConfig_Clicked();
@@ -188,8 +195,9 @@ private slots:
             R"(^\[\d{4}-\d{1,2}-\d{1,2}( \d{1,2}|:\d{1,2}){3}\] \[0\] FF AA 00 A2 $)")));
         QCOMPARE(lines[1] + lines[35], QStringLiteral("[1] 0D EB FF FF [35] 00 02 FB "));
         const QString list = QString(frame).replace(QRegularExpression("(..)"), " 0x\\1");
-        QCOMPARE(lines.mid(36), (QStringList{list.mid(1).replace("0x0", "0x") +
-                                             "mCFG_REG 的值为: 0x01, 0xBF", ""}));
+        QCOMPARE(
+            lines.mid(36),
+            (QStringList{list.mid(1).replace("0x0", "0x") + "mCFG_REG 的值为: 0x01, 0xBF", ""}));
     }
 
     void noPreset()
@@ -211,12 +219,14 @@ private slots:
         // The Param List after the DAC voltages, then fields as they read afterwards.
         QTest::addColumn<int>("mode");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("GOA") << 1
+        QTest::newRow("GOA")
+            << 1
             << ",rst_fall:1,rst_rise:2,stv_rise:3,stv_fall:4,ck_start:5,ck_high:6,ck_low :7,"
                "ck_num:65538,xck_start:9,xck_high:10,xck_low:11,xck_num:12,total_period:13,"
                "sa_start:1600,sb_start:5600,sa_high:-2,sb_high:3200,adc_trig_delay:2031647"
                "#lineEdit_15=7;lineEdit_96=-2;lineEdit_4=31;lineEdit=1111111";
-        QTest::newRow("GATE IC") << 2
+        QTest::newRow("GATE IC")
+            << 2
             << ",GATE_IC_total_period:1,CLK_start:2,CLK256_cycle:3,CLK256_high:4,CLK44_cycle:5,"
                "CLK44_high:6,OE_high :7,adc_trig_delay:65538"
                "#lineEdit_8=6;lineEdit_22=7;lineEdit_23=1;lineEdit_24=2;lineEdit_9=4800";
@@ -237,11 +247,16 @@ private slots:
         dev_->ui->tabWidget->setCurrentIndex(mode == 2 ? 0 : 1);
         StdoutCapture capture;
         dev_->analyParam(reinterpret_cast<UCHAR*>(b.data()));
+        // After the dump numbers are decimal again, hexadecimal letters upper case.
+        std::cout << 255 << std::hex << 171;
+        const QString out = QString::fromStdString(capture.text());
+        QVERIFY2(out.endsWith("[63] 00 00 00 00 \n255AB"), qPrintable(out.right(40)));
         QCOMPARE(dev_->ui->textEdit->toPlainText().split('\n').join(','),
                  "fps:200,version:-2147483648,INT0:166,INT1:500,CFG_REG:1bf,VOUT0:-20.00,"
                  "VOUT1:0.00,VOUT2:20.00,VOUT3:3.00,MUX_H:-20.00,MUX_L:-20.00,VGH:-20.00,"
                  "VGL:-20.00,GOA_DC3:-20.00,TFT_VGL:-20.00,VDD:-20.00,VIN:-20.00,TFT_DC1:-20.00,"
-                 "TFT_DC2:-20.00,VSS:-20.00,VCOM:-20.00" + shown.section('#', 0, 0));
+                 "TFT_DC2:-20.00,VSS:-20.00,VCOM:-20.00" +
+                     shown.section('#', 0, 0));
         shown = "lineEdit_int0=166;lineEdit_vgl=20.00;lineEdit_frame=200;" + shown.section('#', 1);
         QCOMPARE(fields(shown, false), shown);
         QCOMPARE(dev_->ui->tabWidget->currentIndex(), mode == 1 ? 0 : 1);

@@ -1,5 +1,4 @@
 #include "Bus.h"
-#include "ComboBoxDelegate.h"
 #include "Developer_Mode.h"
 #include "TestSupport.h"
 #include "devicechange.h"
@@ -8,6 +7,7 @@
 #include <QDir>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QWidgetAction>
 #include <QtTest>
 
@@ -49,29 +49,24 @@ private slots:
     {
         TessaryWidget window;
         QVERIFY(window.displayOff && !isConnected && !isRuning && isCalibration);
-        QCOMPARE(readSize, 600);
-        QCOMPARE(window.fullScaleCharge, 25);
-        QCOMPARE(window.integrationTime, 166);
         QVERIFY(!window.videoThread->isRunning());
         QVERIFY(!window.batteryTimer.isActive() && !window.devicePollTimer.isActive());
-        QCOMPARE(window.batteryTimer.interval(), 3000);
-        QVERIFY(window.ui.label->hasScaledContents());
-        QCOMPARE(window.ui.horizontalSlider_max->value(), 0xFFFFF);
-        QCOMPARE(window.ui.horizontalSlider_min->value(), 4096);
-        QCOMPARE(window.ui.horizontalSlider_min->minimum(), 4096);
-
         QVERIFY(dynamic_cast<DevelopView*>(developer_mode));
         QVERIFY(developer_mode->isHidden() && developer_mode->isWindow());
-        QCOMPARE(developer_mode->ftHandle, FT_HANDLE(nullptr));
-        QCOMPARE(developer_mode->ftStatus, FT_STATUS(0));
-        QCOMPARE(developer_mode->model, 0);
 
         for (const char* name : {"password_input", "widget", "savelayout", "widget_8", "widget_10",
                                  "widget_13", "widget_12"})
             QVERIFY2(window.findChild<QWidget*>(name)->isHidden(), name);
-        for (const char* name : {"label", "widget_func", "widget_func1", "widget_7", "widget_2",
-                                 "widget_3"})
+        for (const char* name :
+             {"label", "widget_func", "widget_func1", "widget_7", "widget_2", "widget_3"})
             QVERIFY2(!window.findChild<QWidget*>(name)->isHidden(), name);
+
+        QComboBox* box = window.ui.comboBox_saveFrame;
+        QStringList items;
+        for (int i = 0; i < box->count(); ++i)
+            items << box->itemText(i);
+        QCOMPARE(items, (QStringList{" 1", " 5", " 30", " 50", " 100", " 500", " 1000"}));
+        QCOMPARE(box->currentText(), QString(" 1"));
     }
 
     void menuBar()
@@ -80,32 +75,36 @@ private slots:
         QStringList shown;
         for (QAction* bar : window.mainMenuBar->actions())
             for (QAction* entry : bar->menu()->actions())
-                shown << bar->text().trimmed() + ">" +
+                shown << bar->text() + ">" +
                              static_cast<QPushButton*>(
                                  static_cast<QWidgetAction*>(entry)->defaultWidget())
                                  ->text();
-        QCOMPARE(shown, (QStringList{"Setting>open Calibration", "Setting>open FFT",
-                                     "Window>Screen Exchange", "Help>Contact Us"}));
-        QCOMPARE(window.mainMenuBar->actions().first()->text(), QString("    Setting    "));
         // "Developer Mode" and "Language" exist but no menu shows them.
-        QCOMPARE(window.developerModeButton->text(), QString("Developer Mode"));
-        QCOMPARE(window.languageButton->text(), QString("Language"));
+        QCOMPARE(shown, (QStringList{"    Setting    >open Calibration", "    Setting    >open FFT",
+                                     "    Window    >Screen Exchange", "    Help    >Contact Us"}));
     }
 
-    void saveCountBoxAndRowHeight()
+    // Destroyed during capture from a board that never answers: the worker is
+    // stopped before it goes (Qt aborts on a running thread's deletion), and no
+    // pointer to the developer window is left behind.
+    void teardownReleasesWorkerAndDeveloperWindow()
     {
-        TessaryWidget window;
-        QComboBox* box = window.ui.comboBox_saveFrame;
-        QStringList items;
-        for (int i = 0; i < box->count(); ++i)
-            items << box->itemText(i);
-        QCOMPARE(items, (QStringList{" 1", " 5", " 30", " 50", " 100", " 500", " 1000"}));
-        QCOMPARE(box->currentText(), QString(" 1"));
-        QCOMPARE(window.ui.comboBox->itemDelegate(), box->itemDelegate());
-        auto* delegate = dynamic_cast<ComboBoxDelegate*>(box->itemDelegate());
-        QVERIFY(delegate);
-        QCOMPARE(delegate->sizeHint(QStyleOptionViewItem(), box->model()->index(6, 0)).height(),
-                 20);
+        boardsim::Bus::instance().resetToEnvironment();
+        auto board = boardsim::Bus::instance().board("TS256A01");
+        board->setSilent(true);
+        auto window = std::make_unique<TessaryWidget>();
+        QPointer<Tessary_VideoThread> worker = window->videoThread;
+        QPointer<Developer_Mode> developer = developer_mode;
+        QCOMPARE(
+            FT_OpenEx(const_cast<char*>("TS256A01"), FT_OPEN_BY_SERIAL_NUMBER, &worker->ftHandle),
+            FT_STATUS(FT_OK));
+        const FT_HANDLE handle = worker->ftHandle;
+        worker->start();
+        QVERIFY(worker->isRunning());
+        window.reset();
+        QVERIFY(worker.isNull() && developer.isNull());
+        QVERIFY(!developer_mode);
+        FT_Close(handle);
     }
 
     void voltageValidator_data()
@@ -124,9 +123,9 @@ private slots:
         QFETCH(QString, text);
         QFETCH(int, state);
         TessaryWidget window;
-        for (QLineEdit* field : {window.ui.lineEdit_vss, window.ui.lineEdit_vcom,
-                                 window.ui.lineEdit_vdd, window.ui.lineEdit_vin,
-                                 window.ui.lineEdit_von, window.ui.lineEdit_voff}) {
+        for (QLineEdit* field :
+             {window.ui.lineEdit_vss, window.ui.lineEdit_vcom, window.ui.lineEdit_vdd,
+              window.ui.lineEdit_vin, window.ui.lineEdit_von, window.ui.lineEdit_voff}) {
             int pos = 0;
             QCOMPARE(int(field->validator()->validate(text, pos)), state);
         }

@@ -1,11 +1,11 @@
 #include "TestSupport.h"
 
 #include <QAbstractButton>
-#include <QPushButton>
 #include <QApplication>
 #include <QFormLayout>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QPushButton>
 
 BoxCatcher::BoxCatcher()
 {
@@ -46,7 +46,9 @@ void BoxCatcher::poll()
     }
 }
 
-StdoutCapture::StdoutCapture() : previous(std::cout.rdbuf(buffer.rdbuf())) {}
+StdoutCapture::StdoutCapture() : previous(std::cout.rdbuf(buffer.rdbuf()))
+{
+}
 
 StdoutCapture::~StdoutCapture()
 {
@@ -110,15 +112,3 @@ void resetStdoutState()
 {
     std::cout << std::dec << std::nouppercase << std::setfill(' ');
 }
-
-#if defined(__SANITIZE_THREAD__)
-// Qt, OpenCV and the C++ runtime are not built with the sanitizer, so their
-// own hand-overs (queued signal events, QThread reporting its end to wait(),
-// QtTest's watchdog) go through locks it cannot see. Memory touched by calls
-// from those libraries is therefore not checked; our code still is, and
-// every lock taken through the C library still orders accesses.
-extern "C" const char* __tsan_default_options()
-{
-    return "ignore_noninstrumented_modules=1";
-}
-#endif

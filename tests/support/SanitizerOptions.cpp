@@ -1,0 +1,36 @@
+// Run-time options of the sanitizers, built into every test program so that a
+// program started by hand checks exactly as CTest does. The environment
+// (ASAN_OPTIONS, LSAN_OPTIONS, ...) still overrides them.
+
+#if defined(TESSARY_ASAN)
+// Globals of one file read by the initialisers of another would only work by
+// luck of the link order. Qt is built without frame pointers: only the slow
+// unwinder gives whole allocation stacks, which the suppressions need to tell
+// Qt's leaks from ours.
+extern "C" const char* __asan_default_options()
+{
+    return "check_initialization_order=1:strict_init_order=1:fast_unwind_on_malloc=0";
+}
+
+extern "C" const char* __lsan_default_options()
+{
+    return "suppressions=\"" TESSARY_LSAN_SUPPRESSIONS "\":print_suppressions=0";
+}
+
+extern "C" const char* __ubsan_default_options()
+{
+    return "print_stacktrace=1";
+}
+#endif
+
+#if defined(TESSARY_TSAN)
+// Qt, OpenCV and the C++ runtime are not built with the sanitizer, so their
+// own hand-overs (queued signal events, QThread reporting its end to wait(),
+// QtTest's watchdog) go through locks it cannot see. Memory touched by calls
+// from those libraries is therefore not checked; our code still is, and
+// every lock taken through the C library still orders accesses.
+extern "C" const char* __tsan_default_options()
+{
+    return "ignore_noninstrumented_modules=1";
+}
+#endif
