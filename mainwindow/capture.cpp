@@ -1,6 +1,7 @@
 // Steering the acquisition worker: capture start/stop, save requests,
 // calibration requests, ripple filter, display ranges, mirror and rotation.
 #include "CalibrationFile.h"
+#include "FrameCodec.h"
 #include "Developer_Mode.h"
 #include "RunningDataManager.h"
 #include "conversion.h"
@@ -9,7 +10,6 @@
 #include <QDebug>
 #include <QFile>
 #include <QFileDialog>
-#include <QMessageBox>
 #include <QTime>
 #include <QTimer>
 
@@ -28,11 +28,20 @@ const int kSaveCounts[] = {1, 5, 30, 50, 100, 500, 1000};
 // Save progress once the files have been written.
 constexpr int kSaveWritten = -100;
 
-void showBox(const QString& text)
+using framecodec::showPlainBox;
+
+// Saving and calibrating need a board that is capturing; says so otherwise.
+bool refusedWithoutCapture()
 {
-    QMessageBox box;
-    box.setText(text);
-    box.exec();
+    if (!isConnected) {
+        showPlainBox("No Device Connected");
+        return true;
+    }
+    if (!isRuning) {
+        showPlainBox("Please initiate capture");
+        return true;
+    }
+    return false;
 }
 
 // The worker's integration time for a save, a calibration or the filter: the
@@ -65,15 +74,9 @@ void loadReference(const QString& path, Tessary_VideoThread& worker, uint32_t* r
 // Full-ON (bright) and Full-OFF (dark) requests.
 void requestCalibration(Tessary_Interface& window, bool bright)
 {
-    if (!isConnected) {
-        showBox("No Device Connected");
+    if (refusedWithoutCapture())
         return;
-    }
-    if (!isRuning) {
-        showBox("Please initiate capture");
-        return;
-    }
-    showBox(bright ? "Ready to get the brightest frame." : "Ready to get the darkest frame.");
+    showPlainBox(bright ? "Ready to get the brightest frame." : "Ready to get the darkest frame.");
     Tessary_VideoThread& worker = *window.videoThread;
     worker.integrationTime = integrationTimeForWorker();
     isCalibration = true;
@@ -113,7 +116,7 @@ void Tessary_Interface::handle2thread(bool start)
 void Tessary_Interface::on_Capture_click()
 {
     if (!isConnected) {
-        showBox("No Device Connected");
+        showPlainBox("No Device Connected");
         return;
     }
     if (!isRuning) {
@@ -161,14 +164,8 @@ void Tessary_Interface::on_RotateClick()
 
 void Tessary_Interface::on_Save_click()
 {
-    if (!isConnected) {
-        showBox("No Device Connected");
+    if (refusedWithoutCapture())
         return;
-    }
-    if (!isRuning) {
-        showBox("Please initiate capture");
-        return;
-    }
     ui.savelayout->show();
 }
 
@@ -188,7 +185,7 @@ void Tessary_Interface::on_Choice_Path_click()
         ui.lineEdit_savepath->setText(saveDirectory);
     } else {
         // A cancelled choice keeps the directory that the path field still shows.
-        showBox("Please select a valid path");
+        showPlainBox("Please select a valid path");
     }
     handle2thread(true);
 }
@@ -196,7 +193,7 @@ void Tessary_Interface::on_Choice_Path_click()
 void Tessary_Interface::on_Save_confirm_click()
 {
     if (ui.lineEdit_savepath->text().isEmpty() || ui.lineEdit_savename->text().isEmpty()) {
-        showBox("Please select a valid path");
+        showPlainBox("Please select a valid path");
         return;
     }
     videoThread->savePath = saveDirectory.toUtf8().toStdString();
@@ -327,5 +324,5 @@ void Tessary_Interface::savePicture(QImage Qtemp)
 
 void Tessary_Interface::onStoreFailed(QString text)
 {
-    showBox(text);
+    showPlainBox(text);
 }
