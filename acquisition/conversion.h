@@ -6,6 +6,10 @@
 #include <cmath>
 #include <cstdint>
 
+namespace cv {
+class Mat;
+}
+
 // Current in nA of one raw count: 2^20 counts above the zero level 4096 stand
 // for A pC collected in B us. Kept in exactly this order of double operations
 // so every caller gets bit-identical values.
@@ -52,3 +56,8 @@ inline uint32_t rawPixel(const unsigned char* bytes)
     return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 |
            uint32_t(bytes[3]) << 24;
 }
+
+// Frame step after the conversion: turns the display frame clockwise by
+// `angle` degrees about (128, 128), then mirrors it about the vertical axis
+// when the flip code is 1.
+void turnAndMirror(cv::Mat& frame, int angle, int flipCode);

@@ -1,7 +1,11 @@
-// Raw counts to pixel current and display gray level.
+// Raw counts to pixel current and display gray level, and the turn and
+// mirror of the display frame.
 #include "conversion.h"
 
 #include <QtTest>
+#include <opencv2/imgproc.hpp>
+
+
 
 class TestConversion : public QObject
 {
@@ -58,6 +62,32 @@ private slots:
         QFETCH(uint, bright);
         QFETCH(int, expected);
         QCOMPARE(int(grayLevel(raw, dark, bright)), expected);
+    }
+
+    void turnAndMirrorAsTheWarp_data()
+    {
+        QTest::addColumn<int>("angle");
+        QTest::addColumn<int>("flip");
+        for (int angle : {0, 90, 180, 270})
+            for (int flip : {0, 1})
+                QTest::addRow("%d degrees, flip %d", angle, flip) << angle << flip;
+    }
+
+    // Every angle gives what the bilinear warp about (128, 128) gives,
+    // mirrored after the turn.
+    void turnAndMirrorAsTheWarp()
+    {
+        QFETCH(int, angle);
+        QFETCH(int, flip);
+        cv::Mat frame(256, 256, CV_8UC1);
+        cv::randu(frame, 0, 256);
+        cv::Mat expected;
+        cv::warpAffine(frame, expected, cv::getRotationMatrix2D(cv::Point2f(128, 128), -angle, 1.0),
+                       frame.size(), cv::INTER_LINEAR, cv::BORDER_CONSTANT, cv::Scalar(0));
+        if (flip == 1)
+            cv::flip(expected, expected, 1);
+        turnAndMirror(frame, angle, flip);
+        QCOMPARE(cv::countNonZero(frame != expected), 0);
     }
 };
 
