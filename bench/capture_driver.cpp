@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QMessageBox>
 #include <QTimer>
 
 #include <unistd.h>
@@ -116,6 +117,16 @@ int main(int argc, char** argv)
     TessaryWidget window;
     window.setFixedSize(1228, 664);
     window.show();
+    // A message box would wait for a human: report it and give up.
+    QTimer boxWatch;
+    QObject::connect(&boxWatch, &QTimer::timeout, [] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            std::fprintf(stderr, "capture_driver: the program asks \"%s\"\n",
+                         qPrintable(box->text()));
+            std::_Exit(1);
+        }
+    });
+    boxWatch.start(200);
     int frames = 0;
     QObject::connect(window.videoThread, &Tessary_VideoThread::sendMatToUI, &window,
                      [&frames](const Mat&) { ++frames; });

@@ -31,6 +31,7 @@ Pixels randomPixels(int kind, std::mt19937_64& rng)
     auto pick = [&](uint64_t x) { return x % 13 < 12 ? specials[x % 13] : uint32_t(x >> 20); };
     for (int i = 0; i < kFramePixels; ++i) {
         const uint64_t x = rng(), y = rng();
+        // Kind 0: anything at all.
         uint32_t raw = uint32_t(x), d = uint32_t(x >> 32), b = uint32_t(y);
         switch (kind) {
         case 1: // what the board sends, calibrated references
@@ -47,7 +48,7 @@ Pixels randomPixels(int kind, std::mt19937_64& rng)
             b = d + 255 * uint32_t(1 + y % 4);
             raw = d + uint32_t((y >> 8) % 300) * uint32_t(1 + y % 4);
             break;
-        case 4:
+        case 4: // the edges of each range, mixed
             raw = pick(x), d = pick(y), b = pick(x ^ y);
             break;
         case 5: // exact halves at the fourth decimal when A = B
