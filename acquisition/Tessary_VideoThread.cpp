@@ -2,6 +2,7 @@
 
 #include "ChunkReader.h"
 #include "RunningDataManager.h"
+#include "conversion.h"
 
 #include <opencv2/imgproc.hpp>
 
@@ -101,19 +102,20 @@ std::string localTimeStamp()
     return out.str();
 }
 
-// Turns the display frame clockwise by `angle` degrees about (128, 128),
-// then mirrors it about the vertical axis when the flip code is 1.
+} // namespace
+
 void turnAndMirror(cv::Mat& frame, int angle, int flipCode)
 {
-    const cv::Point2f centre(float(frame.cols / 2), float(frame.rows / 2));
-    const cv::Mat turn = cv::getRotationMatrix2D(centre, -angle, 1.0);
-    cv::warpAffine(frame, frame, turn, frame.size(), cv::INTER_LINEAR, cv::BORDER_CONSTANT,
-                   cv::Scalar(0));
+    // At 0 degrees the turn gives the frame itself.
+    if (angle != 0) {
+        const cv::Point2f centre(float(frame.cols / 2), float(frame.rows / 2));
+        const cv::Mat turn = cv::getRotationMatrix2D(centre, -angle, 1.0);
+        cv::warpAffine(frame, frame, turn, frame.size(), cv::INTER_LINEAR, cv::BORDER_CONSTANT,
+                       cv::Scalar(0));
+    }
     if (flipCode == 1)
         cv::flip(frame, frame, 1);
 }
-
-} // namespace
 
 void Tessary_VideoThread::run()
 {

@@ -5,6 +5,11 @@
 
 #include <cmath>
 #include <cstdint>
+#include <vector>
+
+namespace cv {
+class Mat;
+}
 
 // Current in nA of one raw count: 2^20 counts above the zero level 4096 stand
 // for A pC collected in B us. Kept in exactly this order of double operations
@@ -57,3 +62,22 @@ inline uint32_t rawPixel(const unsigned char* bytes)
     return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 |
            uint32_t(bytes[3]) << 24;
 }
+
+// Whole runs of pixels, bit for bit what the formulas above give pixel by
+// pixel: the frame conversion uses these. Plain calls the formulas; the
+// vectorised kernels avoid their divisions and rounding call with exact
+// rewrites, and each is held to the formulas by the tests.
+enum class PixelKernel { Plain, Avx2, Avx512 };
+
+// The kernels this processor runs, the fastest last.
+std::vector<PixelKernel> availablePixelKernels();
+
+// Currents (with A and B as in pixelCurrent) and gray levels of `count`
+// pixels given as raw little-endian bytes, with per-pixel references.
+void convertPixels(PixelKernel kernel, const unsigned char* raw, const uint32_t* dark,
+                   const uint32_t* bright, int count, int A, int B, double* current, uint8_t* gray);
+
+// Frame step after the conversion: turns the display frame clockwise by
+// `angle` degrees about (128, 128), then mirrors it about the vertical axis
+// when the flip code is 1.
+void turnAndMirror(cv::Mat& frame, int angle, int flipCode);

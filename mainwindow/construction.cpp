@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QRegExpValidator>
 #include <QWidgetAction>
@@ -233,9 +234,16 @@ TessaryWidget::~TessaryWidget() = default;
 void TessaryWidget::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setBrush(QBrush(QColor("#F8F8F8")));
-    painter.drawRect(rect());
+    const QColor background("#F8F8F8");
+    // Away from the antialiased outline the fill is the plain colour, so a
+    // repaint there (each new frame under the picture) only fills its region.
+    if (rect().adjusted(1, 1, -1, -1).contains(event->rect())) {
+        painter.fillRect(event->rect(), background);
+    } else {
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setBrush(QBrush(background));
+        painter.drawRect(rect());
+    }
     painter.end();
     QWidget::paintEvent(event);
 }

@@ -1,16 +1,20 @@
-// Full-screen layouts. Besides its headless run, this program runs under
-// virtual X servers of several screen sizes (see tests/CMakeLists.txt), and
-// checks the layout that the real screen under the cursor selects.
+// Full-screen layouts, and the look of the picture in each. Besides its
+// headless run, this program runs under virtual X servers of several screen
+// sizes (see tests/CMakeLists.txt), and checks the layout that the real
+// screen under the cursor selects.
 #include "RunningDataManager.h"
 #include "TestSupport.h"
 #include "tessary_interface.h"
 
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QScreen>
 #include <QtTest>
 
 #include <memory>
+#include <random>
 
 namespace {
 
@@ -45,6 +49,24 @@ QList<QRect> geometries(Tessary_Interface& window)
             ui.widget_func->geometry(),   ui.widget_7->geometry(),
             ui.widget_3->geometry(),      ui.password_input->geometry(),
             ui.savelayout->geometry(),    ui.widget_2->geometry()};
+}
+
+// What the picture label shows inside its border.
+QImage shownPicture(Tessary_Interface& window)
+{
+    QLabel* label = window.ui.label;
+    return label->grab(label->contentsRect()).toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// The frame as the label draws a pixmap it has to fit to its size itself.
+QImage fittedByTheLabel(const cv::Mat& frame, Tessary_Interface& window)
+{
+    const QImage gray(frame.data, frame.cols, frame.rows, int(frame.step),
+                      QImage::Format_Grayscale8);
+    return gray
+        .scaled(window.ui.label->contentsRect().size(), Qt::IgnoreAspectRatio,
+                Qt::SmoothTransformation)
+        .convertToFormat(QImage::Format_RGB32);
 }
 
 void pressEscape(QWidget* window)
@@ -126,6 +148,66 @@ private slots:
                           QPoint(readSize - 1, 0));
         QCOMPARE(window->selectedCol, 255);
         QCOMPARE(window->selectedRow, 0);
+    }
+
+    void pictureAsTheLabelWouldFitIt_data()
+    {
+        QTest::addColumn<int>("pattern");
+        QTest::addColumn<int>("labelSize"); // 0: the layouts' own
+        QTest::newRow("noise") << 0 << 0;
+        QTest::newRow("ramp") << 1 << 0;
+        QTest::newRow("black and white squares") << 2 << 0;
+        QTest::newRow("noise, label just over the frame") << 0 << 262;
+    }
+
+    // The picture is handed over already fitted to the label, in this
+    // screen's layouts and after switching between them with the frame kept.
+    void pictureAsTheLabelWouldFitIt()
+    {
+        QFETCH(int, pattern);
+        QFETCH(int, labelSize);
+        cv::Mat frame(256, 256, CV_8UC1);
+        std::mt19937 rng(3);
+        for (int r = 0; r < 256; ++r)
+            for (int c = 0; c < 256; ++c)
+                frame.at<uchar>(r, c) = uchar(pattern == 0   ? rng()
+                                              : pattern == 1 ? c + r
+                                                             : ((r / 8 + c / 8) % 2) * 255);
+        if (labelSize)
+            window->ui.label->setGeometry(20, 45, labelSize, labelSize);
+        window->displayOff = false;
+        window->ShowUILabel(frame);
+        QCOMPARE(shownPicture(*window), fittedByTheLabel(frame, *window));
+        if (labelSize)
+            return;
+
+        window->toggleFullscreen();
+        QTRY_VERIFY(window->isFullScreen());
+        QCOMPARE(shownPicture(*window), fittedByTheLabel(frame, *window));
+        pressEscape(window.get());
+        QTRY_VERIFY(!window->isFullScreen());
+        QCOMPARE(shownPicture(*window), fittedByTheLabel(frame, *window));
+    }
+
+    // Under a new frame only the picture's region is repainted; the window
+    // background there must be what a whole repaint gives, and the window's
+    // antialiased outline stays where a repaint reaches the edge.
+    void backgroundRepaintedInPartAsWhole()
+    {
+        const QImage whole = window->grab().toImage();
+        for (const QRect& part : {window->ui.label->geometry(), QRect(300, 300, 40, 40),
+                                  QRect(0, 0, 30, 30), window->rect()})
+            QCOMPARE(window->grab(part).toImage(), whole.copy(part));
+
+        QImage outlined(window->size(), whole.format());
+        outlined.fill(window->palette().window().color());
+        QPainter painter(&outlined);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setBrush(QColor("#F8F8F8"));
+        painter.drawRect(window->rect());
+        painter.end();
+        const QRect edge(0, 300, 10, 10);
+        QCOMPARE(window->grab(edge).toImage(), outlined.copy(edge));
     }
 };
 
