@@ -112,8 +112,9 @@ public:
 
     // Kept-frame hook of the conversion: holds the raw frame (and the
     // filtered gray levels) for a data save, reports progress, exports.
+    // `filtered` is the display frame when the filter made it, else empty.
     void keepFrame(unsigned char* chunk0, unsigned char* chunk1, unsigned char* chunk2,
-                   unsigned char* chunk3, const cv::Mat& display);
+                   unsigned char* chunk3, const cv::Mat& filtered);
     // Recording step of the frame loop (pictures and video of the shown
     // frame). False when the recording failed and was given up.
     bool recordFrame(cv::Mat& frame);

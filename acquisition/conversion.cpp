@@ -1,5 +1,5 @@
-#include "Tessary_VideoThread.h"
 #include "conversion.h"
+#include "Tessary_VideoThread.h"
 
 #include <mutex>
 
@@ -273,11 +273,14 @@ cv::Mat Tessary_VideoThread::integratedData(unsigned char* chunk0, unsigned char
         }
     }
 
-    if (isFft.load())
+    // Read once: the kept gray levels must be filtered exactly when the
+    // frame was.
+    const bool filtered = isFft.load();
+    if (filtered)
         removeRipple(display);
 
     if (isSaveData.load())
-        keepFrame(chunk0, chunk1, chunk2, chunk3, display);
+        keepFrame(chunk0, chunk1, chunk2, chunk3, filtered ? display : cv::Mat());
 
     return display;
 }

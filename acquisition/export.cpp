@@ -16,7 +16,7 @@ extern RunningDataManager* runningDataManagerVT;
 
 void Tessary_VideoThread::keepFrame(unsigned char* chunk0, unsigned char* chunk1,
                                     unsigned char* chunk2, unsigned char* chunk3,
-                                    const cv::Mat& display)
+                                    const cv::Mat& filtered)
 {
     const int wanted = saveNumber.load();
     if (savedFrames.empty())
@@ -29,11 +29,10 @@ void Tessary_VideoThread::keepFrame(unsigned char* chunk0, unsigned char* chunk1
 
     // One byte per level: the filtered frame holds whole levels 0 … 255.
     std::unique_ptr<uint8_t[]> gray;
-    if (isFft.load() && display.type() == CV_8UC1 && display.rows == kFrameSide &&
-        display.cols == kFrameSide) {
+    if (filtered.type() == CV_8UC1 && filtered.rows == kFrameSide && filtered.cols == kFrameSide) {
         gray.reset(new uint8_t[kFramePixels]);
         for (int r = 0; r < kFrameSide; ++r)
-            std::memcpy(gray.get() + r * kFrameSide, display.ptr<uint8_t>(r), kFrameSide);
+            std::memcpy(gray.get() + r * kFrameSide, filtered.ptr<uint8_t>(r), kFrameSide);
     }
     savedFrames.push_back(std::move(block));
     savedGrayData.push_back(std::move(gray));

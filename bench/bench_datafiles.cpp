@@ -275,7 +275,8 @@ int peakMemory(bool filter)
     const long before = statusField("VmRSS");
     for (int f = 0; f < 1000; ++f) {
         uint8_t* c = frames[std::size_t(f % 8)].data();
-        worker.keepFrame(c, c + kChunkBytes, c + 2 * kChunkBytes, c + 3 * kChunkBytes, display);
+        worker.keepFrame(c, c + kChunkBytes, c + 2 * kChunkBytes, c + 3 * kChunkBytes,
+                         filter ? display : cv::Mat());
     }
     const long peak = statusField("VmHWM");
     const double grown = (peak - before) * 1024 / 1e6; // kB of 1024 bytes

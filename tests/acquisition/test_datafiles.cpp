@@ -315,7 +315,7 @@ private slots:
             worker.isFft = filter[f];
             if (lowered && f == filter.size() - 1)
                 worker.saveNumber = lowered;
-            keep(worker, frames.back(), shown.back());
+            keep(worker, frames.back(), filter[f] ? shown.back() : cv::Mat());
             all << f;
             expectedProgress << f + 1;
             if (filter[f])
