@@ -13,9 +13,9 @@
 #include <QtTest>
 
 // One button press: the fields set first ("running": acquisition runs; "silent": the board
-// does not answer; a radio button's name: that one alone checked); then, as a wildcard
-// pattern, the frames the board receives (hexadecimal, each followed by '|'), '#' and
-// standard output; the box and fields as they read afterwards.
+// does not answer; a radio button's name: that one alone checked); then the frames the
+// board receives (hexadecimal, each followed by '|'), '#' and standard output, with '*'
+// standing for any text; the box and fields as they read afterwards.
 struct Click
 {
     const char* button;
@@ -82,9 +82,7 @@ private slots:
             // CFG_REG texts: letters beyond F count by their distance from '0'; leading
             // zeros beyond four digits are dropped, and a longer value saturates.
             "CFG_REG|01BF|01bf", "CFG_REG|xyz|48da", "CFG_REG|G0|0070", "CFG_REG||0000|0",
-            "CFG_REG|0001bf|01bf", "CFG_REG|1bf00|ffff",
-            // sum_16 (its value in two bytes).
-            "sum_16|bF|00bf", "sum_16|G0|0170"};
+            "CFG_REG|0001bf|01bf", "CFG_REG|1bf00|ffff"};
         for (const char* row : rows)
             QTest::newRow(row) << QString(row);
     }
@@ -99,10 +97,8 @@ private slots:
             dev_->getcharFromSide(framecodec::tickCode(input.toInt()), buffer);
         else if (kind == "V")
             dev_->getcharFromTFT(dev_->double2int(input.toDouble()), buffer);
-        else if (kind == "CFG_REG")
-            dev_->string2uchar(input.toStdString(), buffer);
         else
-            framecodec::putBigEndian(buffer, uint32_t(dev_->sum_16(input.toStdString())), 2);
+            dev_->string2uchar(input.toStdString(), buffer);
         QCOMPARE(QString(QByteArray(reinterpret_cast<char*>(buffer), out.size() / 2).toHex()), out);
         QCOMPARE(QString::fromStdString(capture.text()), row.section('|', 3, 3));
     }
@@ -126,14 +122,8 @@ private slots:
     void clicks_data()
     {
         QTest::addColumn<Click>("click");
-        // Hexadecimal is lower-case before the first dump.
-        QTest::newRow("DAC defaults") << Click{
-            "pushButton_dac", "",
-            "FFAA00A10DEB800080008000800080008000E000200080002000933393338000800083334000"
-            "22|FFAA01000DEB|#sssss32768\n0xff 0xaa 0x0 0xa1 0xd 0xeb 0x80 0x0 0x80 0x0 0x80 0x0 "
-            "0x80 0x0 0x80 0x0 0x80 0x0 0xe0 0x0 0x20 0x0 0x80 0x0 0x20 0x0 0x93 0x33 0x93 0x33 "
-            "0x80 0x0 0x80 0x0 0x83 0x33 0x40 0x0 0x22"};
-        // Every field its own value, so a swapped pair shows; TFT_DC2 is the one printed.
+        // Every field its own value, so a swapped pair shows; TFT_DC2 is the one printed, then
+        // the frame as a 0x list, lower-case before the first dump, without a line end.
         QTest::newRow("DAC, -8 V to 7 V")
             << Click{"pushButton_dac",
                      "lineEdit_goa_dc2=-8;lineEdit_goaDc1=-7;lineEdit_vgl=-6;lineEdit_tftVbias=-5;"
@@ -141,14 +131,24 @@ private slots:
                      "lineEdit_muxL=0;lineEdit_pixelDc1=1;lineEdit_pixelDc2=2;lineEdit_pixelDc3=3;"
                      "lineEdit_vclkH=4;lineEdit_vscanL=5;lineEdit_vscanH=6;lineEdit_bk1=7",
                      "FFAA00A10DEB4CCD5333599A600066666CCD7333799A800086668CCD9333999AA000A666ACCD"
-                     "93|FFAA01000DEB|#sssss40960\n*"};
+                     "93|FFAA01000DEB|#sssss40960\n0xff 0xaa 0x0 0xa1 0xd 0xeb 0x4c 0xcd 0x53 0x33 "
+                     "*0xac 0xcd 0x93"};
         QTest::newRow("SCAN defaults") << Click{
             "pushButton_scan", "",
-            "FFAA00A30DEB0010F447000015E000000FA0000007D00000064000000320000000"
-            "00001F001F"
-            "6D|FFAA01000DEB|#UCHAR value: 109\nHex representation: ff aa 00 a3 0d eb 00 10 f4 47 "
+            "FFAA00A30DEB0010F447000015E000000FA0000007D0000006400000032000000000001F001F6D|"
+            "FFAA01000DEB|#UCHAR value: 109\nHex representation: ff aa 00 a3 0d eb 00 10 f4 47 "
             "00 00 15 e0 00 00 0f a0 00 00 07 d0 00 00 06 40 00 00 03 20 00 00 00 00 00 1f 00 1f "
             "6d \n"};
+        // Trigger 1 loses its bits above 16; negative fields go out in two's complement.
+        // The dump (36 rows), then the 0x list, upper-case, without a line end.
+        QTest::newRow("GOA") << Click{
+            "pushButton_goa", "lineEdit_9=-1;lineEdit_4=74565;lineEdit_25=2;lineEdit_3=abc",
+            "FFAA00A20DEBFFFFFFFF000FE4C0000015E000002260000015E000000C80000012C000000082000025800"
+            "0000C80000012C0000000810010F447" +
+                QString(128, '0') +
+                "00000640000015E000000C800000000023450002FB|FFAA01000DEB|#[*] [0] FF AA 00 A2 \n"
+                "[1] 0D EB FF FF \n*[35] 00 02 FB \n0xFF 0xAA 0x0 0xA2 0xD 0xEB 0xFF 0xFF "
+                "0xFF 0xFF 0x0 0xF 0xE4 0xC0 *0x23 0x45 0x0 0x2 0xFB"};
         // Neither mode checked: only the reset goes out.
         const char* const modes[][2] = {{"radioGOA", "0101|"}, {"radioSCAN", "0202|"}, {"", ""}};
         for (const auto& m : modes)
@@ -207,38 +207,14 @@ private slots:
         button->click();
         QCOMPARE(boxes.texts().join('\n'), click.box);
         const QString seen = sent() + "#" + QString::fromStdString(capture.text());
-        QVERIFY2(QRegularExpression(QRegularExpression::wildcardToRegularExpression(click.result))
-                     .match(seen)
-                     .hasMatch(),
-                 qPrintable(seen));
+        QStringList parts = click.result.split('*');
+        for (QString& part : parts)
+            part = QRegularExpression::escape(part);
+        const QRegularExpression pattern("^" + parts.join(".*") + "$",
+                                         QRegularExpression::DotMatchesEverythingOption);
+        QVERIFY2(pattern.match(seen).hasMatch(), qPrintable(seen));
         QVERIFY(resetsFollowPause(*board_));
         QCOMPARE(fields(click.after, false), click.after);
-    }
-
-    void goaFrame()
-    {
-        // Trigger 1 loses its bits above 16; negative fields go out in two's complement.
-        fields("lineEdit_9=-1;lineEdit_4=74565;lineEdit_25=2;lineEdit_3=abc;"
-               "lineEdit_int0=1;lineEdit_int1=1;lineEdit_cfgreg=1bf");
-        StdoutCapture capture;
-        dev_->on_GOAConfig_Clicked();
-        const QString frame = "FFAA00A20DEBFFFFFFFF000FE4C0000015E000002260000015E000000C80000012C0"
-                              "00000082000025800000"
-                              "0C80000012C0000000810010F447" +
-                              QString(128, '0') + "00000640000015E000000C800000000023450002FB";
-        QCOMPARE(sent(), frame + "|FFAA01000DEB|");
-        dev_->on_ADCConfig_Clicked();
-
-        // The dump (36 rows), then the 0x list without a line end; hexadecimal output is
-        // upper-case from the dump on.
-        const QStringList lines = QString::fromStdString(capture.text()).split('\n');
-        QVERIFY(lines[0].contains(QRegularExpression(
-            R"(^\[\d{4}-\d{1,2}-\d{1,2}( \d{1,2}|:\d{1,2}){3}\] \[0\] FF AA 00 A2 $)")));
-        QCOMPARE(lines[1] + lines[35], QStringLiteral("[1] 0D EB FF FF [35] 00 02 FB "));
-        const QString list = QString(frame).replace(QRegularExpression("(..)"), " 0x\\1");
-        QCOMPARE(
-            lines.mid(36),
-            (QStringList{list.mid(1).replace("0x0", "0x") + "mCFG_REG 的值为: 0x01, 0xBF", ""}));
     }
 
     void decode_data()
@@ -277,7 +253,10 @@ private slots:
         // After the dump numbers are decimal again, hexadecimal letters upper case.
         std::cout << 255 << std::hex << 171;
         const QString out = QString::fromStdString(capture.text());
-        QVERIFY2(out.endsWith("[63] 00 00 00 00 \n255AB"), qPrintable(out.right(40)));
+        QVERIFY2(out.contains(QRegularExpression(
+                     R"(^\[\d{4}-\d{1,2}-\d{1,2}( \d{1,2}|:\d{1,2}){3}\] )"
+                     R"(\[0\] 0[1-3] C8 80 00 \n[\s\S]*\[63\] 00 00 00 00 \n255AB$)")),
+                 qPrintable(out));
         QCOMPARE(dev_->ui->textEdit->toPlainText().split('\n').join(','),
                  "fps:200,version:-2147483648,INT0:166,INT1:500,CFG_REG:1bf,VOUT0:-20.00,"
                  "VOUT1:0.00,VOUT2:20.00,VOUT3:3.00,MUX_H:-20.00,MUX_L:-20.00,VGH:-20.00,"

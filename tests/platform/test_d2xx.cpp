@@ -1,6 +1,8 @@
-// The D2XX stand-in as the program sees it: every answer byte-exact,
-// through the D2XX calls only (plus the board's test controls).
+// The D2XX stand-in and the simulated board as the program sees them: every
+// answer byte-exact, through the D2XX calls only (plus the board's test
+// controls); the bus's list of serial numbers and the board's scene.
 #include "Bus.h"
+#include "Scene.h"
 #include "SimSupport.h"
 #include "d2xx.h"
 #include "devicechange.h"
@@ -229,6 +231,37 @@ private slots:
         boardsim::Bus::instance().attach("TS256X09"); // attached already: no second message
         std::thread([] { boardsim::Bus::instance().detach("TS256X09"); }).join();
         QTRY_COMPARE(seen, (QList<uintptr_t>{DBT_DEVICEARRIVAL, DBT_DEVICEREMOVECOMPLETE}));
+    }
+
+    void serialList()
+    {
+        auto parsed = [](const char* value) {
+            QStringList got;
+            for (const std::string& s : boardsim::Bus::parseSerials(value))
+                got << QString::fromStdString(s);
+            return got;
+        };
+        QCOMPARE(parsed(nullptr), QStringList{"TS256A01"}); // not set
+        QCOMPARE(parsed(""), QStringList{});
+        // Trimmed, cut to 15; blank items and repeats skipped.
+        QCOMPARE(parsed(" A1 ,, \t,0123456789ABCDEFGH,A1,0123456789ABCDEXY"),
+                 (QStringList{"A1", "0123456789ABCDE"}));
+    }
+
+    void sceneGrowsWithIntegration()
+    {
+        using namespace boardsim;
+        QList<double> peaks; // the brightest pixel above the zero level, in parts of full scale
+        for (double micros : {50, 166, 500, 4000}) {
+            const auto f = renderScene(9, 2, micros);
+            uint32_t top = 0;
+            for (std::size_t i = 0; i < kPixels; ++i)
+                top = std::max(top, qFromLittleEndian<quint32>(&f[4 * i]));
+            peaks << double(top - kZeroLevel) / kFullScale;
+        }
+        QVERIFY(peaks[0] < peaks[1] && peaks[1] < peaks[2]);
+        QVERIFY2(peaks[1] > 0.6 && peaks[1] < 0.85, QByteArray::number(peaks[1])); // about 70 %
+        QCOMPARE(peaks[3], 1.0); // saturated, clamped
     }
 };
 
