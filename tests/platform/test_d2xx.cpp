@@ -164,8 +164,8 @@ private slots:
         row("extra bytes", {chunk(0) + chunk(1)},
             f.left(kChunk) + QByteArray(5, char(0xEE)) + f.mid(kChunk, kChunk));
         row("late", {params + b}, block0 + "\x57"); // holds back what came after
-        row("silent",                               // for the first write, which still configures
-            {configFrame(0xA0, adc) + reset + params + b + chunk(0), params},
+        // Silent for the first write, which still configures.
+        row("silent", {configFrame(0xA0, adc) + reset + params + b + chunk(0), params},
             block(2, 9, adc, dac0, scan0));
         row("reopened", {b + chunk(0)}, ""); // no stale answer reaches the next reader
     }
