@@ -1,6 +1,8 @@
-// The D2XX stand-in as the program sees it: every answer byte-exact,
-// through the D2XX calls only (plus the board's test controls).
+// The D2XX stand-in and the simulated board as the program sees them: every
+// answer byte-exact, through the D2XX calls only (plus the board's test
+// controls); the bus's list of serial numbers and the board's scene.
 #include "Bus.h"
+#include "Scene.h"
 #include "SimSupport.h"
 #include "d2xx.h"
 #include "devicechange.h"
@@ -82,29 +84,22 @@ private slots:
     }
     void cleanup() { FT_Close(h); }
 
-    void badHandles_data()
-    {
-        QTest::addColumn<int>("status"); // of every call but FT_Close
-        for (const char* kind : {"null", "unknown", "closed"})
-            QTest::newRow(kind) << int(FT_INVALID_HANDLE);
-        QTest::newRow("unplugged") << int(FT_IO_ERROR); // FT_Close still works
-    }
+    // Every call fails on a handle that is null, unknown or closed; on an
+    // unplugged board's handle every call but FT_Close.
     void badHandles()
     {
-        QFETCH(int, status);
-        const QByteArray kind = QTest::currentDataTag();
+        auto statuses = [](FT_HANDLE bad) {
+            char buffer[6] = {};
+            DWORD n = 0;
+            return QList<FT_STATUS>{FT_Write(bad, buffer, 6, &n), FT_Read(bad, buffer, 1, &n),
+                                    FT_GetStatus(bad, &n, &n, &n), FT_Close(bad)};
+        };
+        const FT_STATUS io = FT_IO_ERROR, invalid = FT_INVALID_HANDLE;
+        boardsim::Bus::instance().detach(kSerial);
+        QCOMPARE(statuses(h), (QList<FT_STATUS>{io, io, io, FT_OK}));
         static int somewhere;
-        FT_HANDLE bad = kind == "unknown" ? &somewhere : kind == "null" ? nullptr : h;
-        if (kind == "closed")
-            QCOMPARE(FT_Close(h), FT_STATUS(FT_OK));
-        if (kind == "unplugged")
-            boardsim::Bus::instance().detach(kSerial);
-        char buffer[6] = {};
-        DWORD n = 0;
-        QCOMPARE(FT_Write(bad, buffer, 6, &n), FT_STATUS(status));
-        QCOMPARE(FT_Read(bad, buffer, 1, &n), FT_STATUS(status));
-        QCOMPARE(FT_GetStatus(bad, &n, &n, &n), FT_STATUS(status));
-        QCOMPARE(FT_Close(bad), FT_STATUS(kind == "unplugged" ? FT_OK : FT_INVALID_HANDLE));
+        for (FT_HANDLE bad : {FT_HANDLE(nullptr), FT_HANDLE(&somewhere), h})
+            QCOMPARE(statuses(bad), (QList<FT_STATUS>{invalid, invalid, invalid, invalid}));
     }
 
     // The writes and the exact answer, with one frame pushed. A row named after
@@ -169,12 +164,10 @@ private slots:
         row("extra bytes", {chunk(0) + chunk(1)},
             f.left(kChunk) + QByteArray(5, char(0xEE)) + f.mid(kChunk, kChunk));
         row("late", {params + b}, block0 + "\x57"); // holds back what came after
-        row("battery silent", {b + params}, block0);
-        row("pieces", {params + chunk(0)}, block0 + f.left(kChunk));
-        row("silent", // for the first write, which still configures
-            {configFrame(0xA0, adc) + reset + params + b + chunk(0), params},
+        // Silent for the first write, which still configures.
+        row("silent", {configFrame(0xA0, adc) + reset + params + b + chunk(0), params},
             block(2, 9, adc, dac0, scan0));
-        row("reads fail", {b}, "\x57");
+        row("reopened", {b + chunk(0)}, ""); // no stale answer reaches the next reader
     }
     void answers()
     {
@@ -185,52 +178,28 @@ private slots:
         board->setPaced(fault == "paced");
         board->injectExtraBytesAfterNextChunk(fault == "extra bytes" ? 5 : 0);
         board->setParamAnswerDelay(fault == "late" ? 300ms : 0ms);
-        board->setBatterySilent(fault == "battery silent");
-        board->setDeliveryPieces(fault == "pieces" ? 100 : 0, 1);
-        board->setReadsFail(fault == "reads fail");
         board->setSilent(fault == "silent");
         for (const QByteArray& w : writes) {
             QCOMPARE(send(w), FT_STATUS(FT_OK));
             board->setSilent(false);
         }
-        board->setBatterySilent(false);
+        if (fault == "reopened") {
+            FT_Close(h);
+            QCOMPARE(FT_OpenEx(const_cast<char*>(kSerial), FT_OPEN_BY_SERIAL_NUMBER, &h),
+                     FT_STATUS(FT_OK));
+        }
         board->setBattery(45); // its answer comes right after: nothing else is left
         QCOMPARE(send(kBattery), FT_STATUS(FT_OK));
-        DWORD rx = 0, got = 0, buffer = 0;
-        QCOMPARE(FT_GetStatus(h, &rx, &got, &got), FT_STATUS(FT_OK));
-        // Never more than is there; in pieces, at most 100 of it.
-        QVERIFY(rx <= DWORD(fault == "pieces" ? 100 : expected.size() + 1));
-        QCOMPARE(FT_Read(h, &buffer, fault == "reads fail", &got),
-                 FT_STATUS(fault == "reads fail" ? FT_IO_ERROR : FT_OK));
-        board->setReadsFail(false);
+        DWORD rx = 0, got = 0; // the status never reports more than is there
+        QVERIFY(FT_GetStatus(h, &rx, &got, &got) == FT_OK && rx <= DWORD(expected.size() + 1));
         QCOMPARE(collect(h, expected.size() + 1), expected + "\x2D");
+        // Then nothing: a read ends at its time-out, successful and empty.
+        QCOMPARE(FT_SetTimeouts(h, 20, 20), FT_STATUS(FT_OK));
+        QCOMPARE(FT_Read(h, &rx, 1, &got), FT_STATUS(FT_OK));
+        QCOMPARE(got, DWORD(0));
         const auto least = fault == "paced" ? 200ms : fault == "late" ? 300ms : 0ms;
         QVERIFY(std::chrono::steady_clock::now() - board->hostLog().front().time >= least);
         QCOMPARE(hostWrites(*board), writes + Frames{kBattery});
-    }
-
-    // Opening purges both queues; so do a purge and a close and reopen: no stale
-    // answer may reach the next reader.
-    void purgeAndReopenStartEmpty()
-    {
-        QCOMPARE(send(kBattery), FT_STATUS(FT_OK));
-        QCOMPARE(FT_Purge(h, FT_PURGE_RX | FT_PURGE_TX), FT_STATUS(FT_OK));
-        DWORD rx = 1, tx = 0, events = 0;
-        QCOMPARE(FT_GetStatus(h, &rx, &tx, &events), FT_STATUS(FT_OK));
-        QCOMPARE(rx, DWORD(0));
-        QCOMPARE(send(kBattery), FT_STATUS(FT_OK));
-        FT_Close(h);
-        QCOMPARE(FT_OpenEx(const_cast<char*>(kSerial), FT_OPEN_BY_SERIAL_NUMBER, &h),
-                 FT_STATUS(FT_OK));
-        QCOMPARE(send(kBattery), FT_STATUS(FT_OK));
-        QCOMPARE(collect(h, 1), QByteArray(1, char(87)));
-        QCOMPARE(FT_GetStatus(h, &rx, &tx, &events), FT_STATUS(FT_OK));
-        QCOMPARE(rx, DWORD(0));
-        // Nothing comes: the read ends at its time-out, successful and empty.
-        char byte = 0;
-        QCOMPARE(FT_SetTimeouts(h, 20, 20), FT_STATUS(FT_OK));
-        QCOMPARE(FT_Read(h, &byte, 1, &rx), FT_STATUS(FT_OK));
-        QCOMPARE(rx, DWORD(0));
     }
 
     void twoThreadsOnOneBoard()
@@ -262,6 +231,37 @@ private slots:
         boardsim::Bus::instance().attach("TS256X09"); // attached already: no second message
         std::thread([] { boardsim::Bus::instance().detach("TS256X09"); }).join();
         QTRY_COMPARE(seen, (QList<uintptr_t>{DBT_DEVICEARRIVAL, DBT_DEVICEREMOVECOMPLETE}));
+    }
+
+    void serialList()
+    {
+        auto parsed = [](const char* value) {
+            QStringList got;
+            for (const std::string& s : boardsim::Bus::parseSerials(value))
+                got << QString::fromStdString(s);
+            return got;
+        };
+        QCOMPARE(parsed(nullptr), QStringList{"TS256A01"}); // not set
+        QCOMPARE(parsed(""), QStringList{});
+        // Trimmed, cut to 15; blank items and repeats skipped.
+        QCOMPARE(parsed(" A1 ,, \t,0123456789ABCDEFGH,A1,0123456789ABCDEXY"),
+                 (QStringList{"A1", "0123456789ABCDE"}));
+    }
+
+    void sceneGrowsWithIntegration()
+    {
+        using namespace boardsim;
+        QList<double> peaks; // the brightest pixel above the zero level, in parts of full scale
+        for (double micros : {50, 166, 500, 4000}) {
+            const auto f = renderScene(9, 2, micros);
+            uint32_t top = 0;
+            for (std::size_t i = 0; i < kPixels; ++i)
+                top = std::max(top, qFromLittleEndian<quint32>(&f[4 * i]));
+            peaks << double(top - kZeroLevel) / kFullScale;
+        }
+        QVERIFY(peaks[0] < peaks[1] && peaks[1] < peaks[2]);
+        QVERIFY2(peaks[1] > 0.6 && peaks[1] < 0.85, QByteArray::number(peaks[1])); // about 70 %
+        QCOMPARE(peaks[3], 1.0); // saturated, clamped
     }
 };
 

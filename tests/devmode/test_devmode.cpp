@@ -1,0 +1,274 @@
+// The developer window: its value encoders, the frames its buttons send the
+// board and what they print, the frame-rate timing and the parameter read-back.
+#include "ui_developer_mode.h"
+
+#include "Bus.h"
+#include "Developer_Mode.h"
+#include "FrameCodec.h"
+#include "RunningDataManager.h"
+#include "SimSupport.h"
+#include "TestSupport.h"
+
+#include <QRegularExpression>
+#include <QtTest>
+
+// One button press: the fields set first ("running": acquisition runs; "silent": the board
+// does not answer; a radio button's name: that one alone checked); then the frames the
+// board receives (hexadecimal, each followed by '|'), '#' and standard output, with '*'
+// standing for any text; the box and fields as they read afterwards.
+struct Click
+{
+    const char* button;
+    QString fields, result, box{}, after{};
+};
+Q_DECLARE_METATYPE(Click)
+
+class TestDevMode : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<Developer_Mode> dev_;
+    std::shared_ptr<boardsim::Board> board_;
+    FT_HANDLE handle_ = nullptr;
+
+    // Sets the fields of "name=text;..."; with set false, gives them as they read now.
+    QString fields(const QString& spec, bool set = true)
+    {
+        QStringList now;
+        for (const QString& item : spec.split(';', Qt::SkipEmptyParts)) {
+            auto* edit = dev_->findChild<QLineEdit*>(item.section('=', 0, 0));
+            if (set)
+                edit->setText(item.section('=', 1));
+            now << item.section('=', 0, 0) + "=" + edit->text();
+        }
+        return now.join(';');
+    }
+    // The host's writes as Click::result gives them.
+    QString sent() const
+    {
+        QString frames;
+        for (const QByteArray& frame : hostWrites(*board_))
+            frames += frame.toHex().toUpper() + "|";
+        return frames;
+    }
+
+private slots:
+    void init()
+    {
+        boardsim::Bus::instance().resetToEnvironment();
+        board_ = boardsim::Bus::instance().board("TS256A01");
+        QCOMPARE(FT_OpenEx(const_cast<char*>("TS256A01"), FT_OPEN_BY_SERIAL_NUMBER, &handle_),
+                 FT_STATUS(FT_OK));
+        dev_ = std::make_unique<Developer_Mode>();
+        dev_->ftHandle = handle_;
+        resetStdoutState();
+    }
+    void cleanup()
+    {
+        RunningDataManager::instance()->setRunningState(false);
+        QCOMPARE(board_->badChecksums(), uint64_t(0));
+        FT_Close(handle_);
+    }
+
+    void encoders_data()
+    {
+        // "encoder|input|bytes in hexadecimal|standard output"; the common values
+        // are checked on the wire by the frames below.
+        QTest::addColumn<QString>("row");
+        const char* const rows[] = {
+            // INT in microseconds to its three-byte tick code (40 ticks per microsecond).
+            "INT|26214|0ffff0", "INT|26215|100018", "INT|0|000000|0",
+            // Voltages; the half-way code rounds away from zero, +20 V saturates.
+            "V|19.9|ff5c", "V|-20|0000|0", "V|20|ffff", "V|0.00030517578125|8001",
+            // CFG_REG texts: letters beyond F count by their distance from '0'; leading
+            // zeros beyond four digits are dropped, and a longer value saturates.
+            "CFG_REG|01BF|01bf", "CFG_REG|xyz|48da", "CFG_REG|G0|0070", "CFG_REG||0000|0",
+            "CFG_REG|0001bf|01bf", "CFG_REG|1bf00|ffff"};
+        for (const char* row : rows)
+            QTest::newRow(row) << QString(row);
+    }
+    void encoders()
+    {
+        QFETCH(QString, row);
+        const QString kind = row.section('|', 0, 0), input = row.section('|', 1, 1);
+        const QString out = row.section('|', 2, 2) + "aa"; // the field, and nothing past it
+        unsigned char buffer[4] = {0xAA, 0xAA, 0xAA, 0xAA};
+        StdoutCapture capture;
+        if (kind == "INT")
+            dev_->getcharFromSide(framecodec::tickCode(input.toInt()), buffer);
+        else if (kind == "V")
+            dev_->getcharFromTFT(dev_->double2int(input.toDouble()), buffer);
+        else
+            dev_->string2uchar(input.toStdString(), buffer);
+        QCOMPARE(QString(QByteArray(reinterpret_cast<char*>(buffer), out.size() / 2).toHex()), out);
+        QCOMPARE(QString::fromStdString(capture.text()), row.section('|', 3, 3));
+    }
+
+    // The DAC fields' names do not match the captions beside them: the frame goes
+    // by the name, the user by the caption.
+    void dacCaptions()
+    {
+        QCOMPARE(shownTexts(dev_->ui->List_DAC),
+                 QString("TFT_VOUT0 |lineEdit_goa_dc2=0; TFT_VOUT1 |lineEdit_goaDc1=0; "
+                         "TFT_VOUT2 |lineEdit_vgl=0; TFT_VOUT3 |lineEdit_tftVbias=0; "
+                         "MUX_H      |lineEdit_tftVcom=0; MUX_L      |lineEdit_goaDch=0; "
+                         "VGH/VGG|lineEdit_goaDc3=15; VGL/VEE|lineEdit_muxH=-15; "
+                         "GOA_DC3|lineEdit_muxL=0; TFT_VGL|lineEdit_pixelDc1=-15; "
+                         "VDD|lineEdit_pixelDc2=3; VIN|lineEdit_pixelDc3=3; "
+                         "TFT_DC1|lineEdit_vclkH=0; TFT_DC2|lineEdit_vscanL=0; "
+                         "VSS|lineEdit_vscanH=0.5; VCOM|lineEdit_bk1=-10")
+                     .split("; "));
+    }
+
+    void clicks_data()
+    {
+        QTest::addColumn<Click>("click");
+        // Every field its own value, so a swapped pair shows; TFT_DC2 is the one printed, then
+        // the frame as a 0x list, lower-case before the first dump, without a line end.
+        QTest::newRow("DAC, -8 V to 7 V")
+            << Click{"pushButton_dac",
+                     "lineEdit_goa_dc2=-8;lineEdit_goaDc1=-7;lineEdit_vgl=-6;lineEdit_tftVbias=-5;"
+                     "lineEdit_tftVcom=-4;lineEdit_goaDch=-3;lineEdit_goaDc3=-2;lineEdit_muxH=-1;"
+                     "lineEdit_muxL=0;lineEdit_pixelDc1=1;lineEdit_pixelDc2=2;lineEdit_pixelDc3=3;"
+                     "lineEdit_vclkH=4;lineEdit_vscanL=5;lineEdit_vscanH=6;lineEdit_bk1=7",
+                     "FFAA00A10DEB4CCD5333599A600066666CCD7333799A800086668CCD9333999AA000A666ACCD"
+                     "93|FFAA01000DEB|#sssss40960\n0xff 0xaa 0x0 0xa1 0xd 0xeb 0x4c 0xcd 0x53 0x33 "
+                     "*0xac 0xcd 0x93"};
+        QTest::newRow("SCAN defaults") << Click{
+            "pushButton_scan", "",
+            "FFAA00A30DEB0010F447000015E000000FA0000007D0000006400000032000000000001F001F6D|"
+            "FFAA01000DEB|#UCHAR value: 109\nHex representation: ff aa 00 a3 0d eb 00 10 f4 47 "
+            "00 00 15 e0 00 00 0f a0 00 00 07 d0 00 00 06 40 00 00 03 20 00 00 00 00 00 1f 00 1f "
+            "6d \n"};
+        // Trigger 1 loses its bits above 16; negative fields go out in two's complement.
+        // The dump (36 rows), then the 0x list, upper-case, without a line end.
+        QTest::newRow("GOA") << Click{
+            "pushButton_goa", "lineEdit_9=-1;lineEdit_4=74565;lineEdit_25=2;lineEdit_3=abc",
+            "FFAA00A20DEBFFFFFFFF000FE4C0000015E000002260000015E000000C80000012C000000082000025800"
+            "0000C80000012C0000000810010F447" +
+                QString(128, '0') +
+                "00000640000015E000000C800000000023450002FB|FFAA01000DEB|#[*] [0] FF AA 00 A2 \n"
+                "[1] 0D EB FF FF \n*[35] 00 02 FB \n0xFF 0xAA 0x0 0xA2 0xD 0xEB 0xFF 0xFF "
+                "0xFF 0xFF 0x0 0xF 0xE4 0xC0 *0x23 0x45 0x0 0x2 0xFB"};
+        // Neither mode checked: only the reset goes out.
+        const char* const modes[][2] = {{"radioGOA", "0101|"}, {"radioSCAN", "0202|"}, {"", ""}};
+        for (const auto& m : modes)
+            QTest::addRow("mode '%s'", m[0])
+                << Click{"pushButton_switch", m[0],
+                         (*m[1] ? "FFAA00A40DEB" + QString(m[1]) : QString()) + "FFAA01000DEB|#"};
+        for (const char* button : {"pushButton_adc", "pushButton_dac", "pushButton_goa",
+                                   "pushButton_scan", "pushButton_readparam", "pushButton_switch"})
+            QTest::addRow("%s running", button)
+                << Click{button, "running", "#", "Access prohibited during operation"};
+        const char* const empty[][3] = {
+            {"pushButton_adc", "lineEdit_int0=1;lineEdit_int1=1", "ADC"},
+            {"pushButton_dac", "lineEdit_bk1=", "GOA"},
+            {"pushButton_goa", "lineEdit_25=", "Timing"},
+            {"pushButton_scan", "lineEdit_24=", "SCAN"}};
+        for (const auto& r : empty)
+            QTest::addRow("%s empty", r[0])
+                << Click{r[0], r[1], "#", QString("Some %1 input fields are empty").arg(r[2])};
+        QTest::newRow("silent board")
+            << Click{"pushButton_readparam", "silent", "FFAA00FF0DEB|#",
+                     "Parameter read-back failed: no answer from the board"};
+
+        // rst_fall, rst_rise, both total_periods, CLK256_high and CLK44_high from the frame
+        // rate; ck_num, OE_high and adc_trig_2 of GATE IC whatever the rate. A rate so slow
+        // that a field would leave the 32-bit range is refused.
+        const QString timing =
+            "lineEdit_9=%1;lineEdit_10=%2;lineEdit_21=%3;lineEdit=%3;lineEdit_6=%4;lineEdit_8=%5;"
+            "lineEdit_16=130;lineEdit_22=0;lineEdit_24=31";
+        const QString junk = QString(timing).replace(QRegularExpression("=[^;]*"), "=x");
+        for (const char* rate :
+             {"3 14400 3124800 3333333 6000 2400", "0", "abc", "", "0.004",
+              "0.5 86400 18748800 20000000 36000 14400", "-9 -4800 -1041600 -1111111 -2000 -800"}) {
+            const QStringList r = QString(rate).split(' ');
+            const bool refused = r.size() == 1;
+            QTest::addRow("rate '%s'", qPrintable(r[0]))
+                << Click{"pushButton_Frame", "lineEdit_frame=" + r[0] + ";" + junk, "#",
+                         refused ? (*rate ? "Invalid Input" : "FREQ input fields are empty") : "",
+                         refused ? junk : timing.arg(r[1], r[2], r[3], r[4], r[5])};
+        }
+    }
+    void clicks()
+    {
+        QFETCH(Click, click);
+        RunningDataManager::instance()->setRunningState(click.fields == "running");
+        board_->setSilent(click.fields == "silent");
+        for (QRadioButton* radio : dev_->findChildren<QRadioButton*>()) {
+            radio->setAutoExclusive(false);
+            radio->setChecked(radio->objectName() == click.fields);
+        }
+        if (click.fields.contains('='))
+            fields(click.fields);
+        auto* button = dev_->findChild<QPushButton*>(click.button);
+        QVERIFY(button);
+        BoxCatcher boxes;
+        StdoutCapture capture;
+        button->click();
+        QCOMPARE(boxes.texts().join('\n'), click.box);
+        const QString seen = sent() + "#" + QString::fromStdString(capture.text());
+        QStringList parts = click.result.split('*');
+        for (QString& part : parts)
+            part = QRegularExpression::escape(part);
+        const QRegularExpression pattern("^" + parts.join(".*") + "$",
+                                         QRegularExpression::DotMatchesEverythingOption);
+        QVERIFY2(pattern.match(seen).hasMatch(), qPrintable(seen));
+        QVERIFY(resetsFollowPause(*board_));
+        QCOMPARE(fields(click.after, false), click.after);
+    }
+
+    void decode_data()
+    {
+        // The Param List after the DAC voltages, then fields as they read afterwards.
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("GOA")
+            << 1
+            << ",rst_fall:1,rst_rise:2,stv_rise:3,stv_fall:4,ck_start:5,ck_high:6,ck_low :7,"
+               "ck_num:65538,xck_start:9,xck_high:10,xck_low:11,xck_num:12,total_period:13,"
+               "sa_start:1600,sb_start:5600,sa_high:-2,sb_high:3200,adc_trig_delay:2031647"
+               "#lineEdit_15=7;lineEdit_96=-2;lineEdit_4=31;lineEdit=1111111";
+        QTest::newRow("GATE IC")
+            << 2
+            << ",GATE_IC_total_period:1,CLK_start:2,CLK256_cycle:3,CLK256_high:4,CLK44_cycle:5,"
+               "CLK44_high:6,OE_high :7,adc_trig_delay:65538"
+               "#lineEdit_8=6;lineEdit_22=7;lineEdit_23=1;lineEdit_24=2;lineEdit_9=4800";
+        QTest::newRow("mode 3") << 3 << "#lineEdit_9=4800;lineEdit=1111111";
+    }
+
+    void decode()
+    {
+        QFETCH(int, mode);
+        QFETCH(QString, shown);
+        // A negative version, INT0 166.625 microseconds, DAC codes 0 and up.
+        QByteArray b = QByteArray::fromHex("C880000000 001A09 004E20 01BF 000000 00008000FFFF9333");
+        b = b.prepend(char(mode)).leftJustified(256, '\0');
+        for (int i = 0; i < 13; ++i)
+            b[52 + 4 * i] = char(i + 1);
+        b.replace(77, 4, QByteArray::fromHex("00010002"));
+        b.replace(165, 20, QByteArray::fromHex("00000640 000015E0 FFFFFFFE 00000C80 001F001F"));
+        dev_->ui->tabWidget->setCurrentIndex(mode == 2 ? 0 : 1);
+        StdoutCapture capture;
+        dev_->analyParam(reinterpret_cast<UCHAR*>(b.data()));
+        // After the dump numbers are decimal again, hexadecimal letters upper case.
+        std::cout << 255 << std::hex << 171;
+        const QString out = QString::fromStdString(capture.text());
+        QVERIFY2(out.contains(QRegularExpression(
+                     R"(^\[\d{4}-\d{1,2}-\d{1,2}( \d{1,2}|:\d{1,2}){3}\] )"
+                     R"(\[0\] 0[1-3] C8 80 00 \n[\s\S]*\[63\] 00 00 00 00 \n255AB$)")),
+                 qPrintable(out));
+        QCOMPARE(dev_->ui->textEdit->toPlainText().split('\n').join(','),
+                 "fps:200,version:-2147483648,INT0:166,INT1:500,CFG_REG:1bf,VOUT0:-20.00,"
+                 "VOUT1:0.00,VOUT2:20.00,VOUT3:3.00,MUX_H:-20.00,MUX_L:-20.00,VGH:-20.00,"
+                 "VGL:-20.00,GOA_DC3:-20.00,TFT_VGL:-20.00,VDD:-20.00,VIN:-20.00,TFT_DC1:-20.00,"
+                 "TFT_DC2:-20.00,VSS:-20.00,VCOM:-20.00" +
+                     shown.section('#', 0, 0));
+        shown = "lineEdit_int0=166;lineEdit_vgl=20.00;lineEdit_frame=200;" + shown.section('#', 1);
+        QCOMPARE(fields(shown, false), shown);
+        QCOMPARE(dev_->ui->tabWidget->currentIndex(), mode == 1 ? 0 : 1);
+        QCOMPARE(dev_->ui->radioSCAN->isChecked(), mode == 2);
+    }
+};
+
+QTEST_MAIN(TestDevMode)
+#include "test_devmode.moc"
