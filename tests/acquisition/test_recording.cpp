@@ -102,9 +102,6 @@ private slots:
         QTest::newRow("video, folder unwritable") << "s" << 3 << true << true << "under a file"
                                                   << gray << 0 << false << writer + "\nTicks: N\n"
                                                   << QStringList{writer} << -1 << QList<int>();
-        QTest::newRow("a file where the picture folder goes")
-            << "s" << 3 << true << false << "file:spic" << gray << 0 << false << directory + "\n"
-            << QStringList{directory} << -1 << QList<int>();
         // The first frame is already in the video: it is finalised, not lost.
         QTest::newRow("picture folder fails, video kept")
             << "s" << 3 << true << true << "file:spic" << gray << 0 << false << directory + "\n"

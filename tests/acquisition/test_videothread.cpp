@@ -129,6 +129,7 @@ private slots:
         QTest::newRow("180 degrees") << 2 << 0 << 300;
         QTest::newRow("270 degrees") << 3 << 0 << 0;
         QTest::newRow("90 degrees, then mirrored") << 1 << 1 << 300;
+        QTest::newRow("mirrored") << 0 << 1 << 77;
         QTest::newRow("0 degrees, selected index past the frame") << 0 << 0 << 65536;
     }
 
