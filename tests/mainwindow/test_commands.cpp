@@ -137,15 +137,12 @@ private slots:
         if (command.values.isEmpty())
             return;
         const Tessary_VideoThread* w = window_->videoThread;
-        QCOMPARE(QString("%1 %2 %3 %4 %5 %6 %7")
-                     .arg(developer_mode->model)
-                     .arg(w->integrationTime)
-                     .arg(w->fullScaleCharge)
-                     .arg(w->frameRate)
-                     .arg(w->boardFramePeriodMs)
-                     .arg(window_->integrationTime)
-                     .arg(window_->fullScaleCharge),
-                 command.values);
+        QStringList values;
+        for (int v : {developer_mode->model, w->integrationTime.load(), w->fullScaleCharge.load(),
+                      w->frameRate.load(), w->boardFramePeriodMs.load(), window_->integrationTime,
+                      window_->fullScaleCharge})
+            values << QString::number(v);
+        QCOMPARE(values.join(' '), command.values);
 
         // End to end, the board's answer in pieces and behind a frame chunk nobody took.
         board_->setDeliveryPieces(100, 7);
