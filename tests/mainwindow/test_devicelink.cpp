@@ -14,10 +14,13 @@ using boardsim::Bus;
 
 namespace {
 
-// Everything the host wrote, in hexadecimal.
+// The host's writes, in hexadecimal, one word each.
 QByteArray sent(const boardsim::Board& board)
 {
-    return hostWrites(board).join().toHex();
+    QByteArrayList words;
+    for (const QByteArray& write : hostWrites(board))
+        words << write.toHex();
+    return words.join(' ');
 }
 
 const QString kLost = "断开连接";
@@ -43,17 +46,15 @@ private slots:
         QTest::addColumn<QString>("box");
         QTest::addColumn<QByteArray>("written");
         QTest::newRow("opened") << "TS256A01" << 0 << false << ""
-                                << QByteArray("ffaa00ff0deb"
-                                              "ffaa00a50deb"
-                                              "ffaa00a40deb0202"
-                                              "ffaa00a50deb");
+                                << QByteArray(
+                                       "ffaa00ff0deb ffaa00a50deb ffaa00a40deb0202 ffaa00a50deb");
         QTest::newRow("no board listed")
             << "" << 0 << false << "No Device Connected" << QByteArray();
         QTest::newRow("answer after the ten tries")
             << "TS256A01" << 400 << false << "No Device Connected" << QByteArray("ffaa00ff0deb");
         // The first battery poll finds the link lost: the open goes no further.
         QTest::newRow("lost right after the handshake")
-            << "TS256A01" << 0 << true << kLost << QByteArray("ffaa00ff0debffaa00a50deb");
+            << "TS256A01" << 0 << true << kLost << QByteArray("ffaa00ff0deb ffaa00a50deb");
     }
     void open()
     {
@@ -102,29 +103,27 @@ private slots:
     // board is ignored while no frames are shown.
     void batteryPoll_data()
     {
-        QTest::addColumn<int>("percent");
         QTest::addColumn<QString>("fault");
-        QTest::addColumn<int>("shown");
+        QTest::addColumn<int>("shown"); // the charge the board reports, when the poll gets it
         QTest::addColumn<int>("width");
         QTest::addColumn<bool>("lost");
-        QTest::newRow("100") << 100 << "" << 100 << 16 << false;
-        QTest::newRow("255") << 255 << "" << 255 << 40 << false;
-        QTest::newRow("behind a frame chunk") << 45 << "stray" << 45 << 7 << false;
-        // What the open showed stays.
-        QTest::newRow("no answer") << 45 << "silent" << 87 << 13 << true;
-        QTest::newRow("board unplugged") << 45 << "unplugged" << 87 << 13 << true;
-        QTest::newRow("read fails") << 45 << "reads fail" << 87 << 13 << false;
-        QTest::newRow("worker report, display off") << 45 << "worker" << 87 << 13 << false;
+        QTest::newRow("100") << "" << 100 << 16 << false;
+        QTest::newRow("255") << "" << 255 << 40 << false;
+        QTest::newRow("behind a frame chunk") << "stray" << 45 << 7 << false;
+        // The board's 87 % as the open showed it.
+        QTest::newRow("no answer") << "silent" << 87 << 13 << true;
+        QTest::newRow("board unplugged") << "unplugged" << 87 << 13 << true;
+        QTest::newRow("read fails") << "reads fail" << 87 << 13 << false;
+        QTest::newRow("worker report, display off") << "worker" << 87 << 13 << false;
     }
     void batteryPoll()
     {
-        QFETCH(int, percent);
         QFETCH(QString, fault);
         QFETCH(int, shown);
         QFETCH(int, width);
         QFETCH(bool, lost);
         QVERIFY(openBoard());
-        board->setBattery(uint8_t(percent));
+        board->setBattery(uint8_t(shown));
         if (fault == "stray") {
             board->setPaced(false);
             board->pushFrame(std::vector<uint8_t>(4 * 65536, 0x54)); // 84
