@@ -122,10 +122,12 @@ private slots:
         const uint64_t served = board->framesServed();
         QTRY_VERIFY_WITH_TIMEOUT(board->framesServed() > served, 5000);
         BoxCatcher boxes;
-        if (unplug)
+        if (unplug) {
             boardsim::Bus::instance().detach("TS256A01");
-        else
+        } else {
             window->on_Open_Close_click();
+            QVERIFY(!window->videoThread->isRunning());
+        }
         QTRY_VERIFY_WITH_TIMEOUT(!window->videoThread->isRunning(), 5000);
         QTRY_COMPARE_WITH_TIMEOUT(boxes.boxes.size(), int(unplug), 5000);
         QCOMPARE(window->ui.pushButton_5->text(), QString("Open"));
