@@ -92,15 +92,12 @@ private slots:
              "fps:0 INT0:4000 INT1:4000 CFG_REG:180 GATE_IC_total_period:20000000"}};
         QTest::newRow("no range chosen")
             << Command{"onCurrentSetting", "", "", "#?*:??:?? current set #"};
-        for (const auto& r : ranges)
-            QTest::newRow(r[0]) << Command{
-                "onCurrentSetting",
-                r[1],
-                "",
+        for (const auto& r : ranges) {
+            const QString result =
                 QString("FFAA00A00DEB%1|%2FFAA00A3%3|%2FFAA00A2%4|%2#?*:??:?? current set #%5\n*")
-                    .arg(r[2], reset, QString(70, '?'), QString(278, '?'), r[3]),
-                r[4],
-                r[5]};
+                    .arg(r[2], reset, QString(70, '?'), QString(278, '?'), r[3]);
+            QTest::newRow(r[0]) << Command{"onCurrentSetting", r[1], "", result, r[4], r[5]};
+        }
     }
 
     void commands()
@@ -137,15 +134,12 @@ private slots:
         if (command.values.isEmpty())
             return;
         const Tessary_VideoThread* w = window_->videoThread;
-        QCOMPARE(QString("%1 %2 %3 %4 %5 %6 %7")
-                     .arg(developer_mode->model)
-                     .arg(w->integrationTime)
-                     .arg(w->fullScaleCharge)
-                     .arg(w->frameRate)
-                     .arg(w->boardFramePeriodMs)
-                     .arg(window_->integrationTime)
-                     .arg(window_->fullScaleCharge),
-                 command.values);
+        QStringList values;
+        for (int v : {developer_mode->model, w->integrationTime.load(), w->fullScaleCharge.load(),
+                      w->frameRate.load(), w->boardFramePeriodMs.load(), window_->integrationTime,
+                      window_->fullScaleCharge})
+            values << QString::number(v);
+        QCOMPARE(values.join(' '), command.values);
 
         // End to end, the board's answer in pieces and behind a frame chunk nobody took.
         board_->setDeliveryPieces(100, 7);
