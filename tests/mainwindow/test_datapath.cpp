@@ -122,12 +122,13 @@ private slots:
         worker.setminrange(7);
         window->calibrationButton->click();
         QCOMPARE(window->calibrationButton->text(), QString("open Calibration"));
-        QCOMPARE(window->ui.isCalibration->styleSheet(),
-                 QString("QPushButton { border-image: url(:/Image/images/tip_stop.png);}"));
+        const QString lamp = "QPushButton { border-image: url(:/Image/images/tip_%1.png);}";
+        QCOMPARE(window->ui.isCalibration->styleSheet(), lamp.arg("stop"));
         QCOMPARE(references(), (QList<uint32_t>{0xFFFFF, 0xFFFFF, 4096, 4096}));
         worker.setminrange(7);
         window->calibrationButton->click();
         QCOMPARE(window->calibrationButton->text(), QString("close Calibration"));
+        QCOMPARE(window->ui.isCalibration->styleSheet(), lamp.arg("running"));
         QCOMPARE(references(), (QList<uint32_t>{1157939, 1157939, 7, 7}));
         QFile off("Calibration/OFF_calibration.csv");
         QVERIFY(off.open(QIODevice::WriteOnly) && off.write("2000,\n"));
