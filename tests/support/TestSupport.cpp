@@ -1,15 +1,19 @@
 #include "TestSupport.h"
 
-#include <QPushButton>
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFormLayout>
 #include <QMutex>
+#include <QMutexLocker>
+#include <QPushButton>
 
 BoxCatcher::BoxCatcher()
 {
     connect(&timer, &QTimer::timeout, this, &BoxCatcher::poll);
     timer.start(5);
 }
+
+BoxCatcher::~BoxCatcher() = default;
 
 QStringList BoxCatcher::texts() const
 {
@@ -26,7 +30,13 @@ void BoxCatcher::poll()
         if (!box || !box->isVisible())
             continue;
         boxes.append({box->windowTitle(), box->text()});
-        QAbstractButton* button = box->defaultButton();
+        QAbstractButton* button = nullptr;
+        if (!answers.empty()) {
+            button = box->button(answers.front());
+            answers.pop();
+        }
+        if (!button)
+            button = box->defaultButton();
         if (!button && !box->buttons().isEmpty())
             button = box->buttons().first();
         if (button)

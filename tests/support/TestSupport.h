@@ -1,16 +1,21 @@
 #pragma once
 
 #include <QMessageBox>
+#include <QObject>
+#include <QString>
 #include <QStringList>
 #include <QTimer>
+#include <QtGlobal>
 
+#include <functional>
 #include <iomanip>
 #include <iostream>
+#include <queue>
 #include <sstream>
 
 // Answers every modal message box that appears while it lives and records
-// its title and text. Boxes are answered with their default button (or
-// their first button).
+// its title and text. Boxes are answered with the queued answers first, then
+// with their default button (or their first button).
 class BoxCatcher : public QObject
 {
     Q_OBJECT
@@ -22,12 +27,16 @@ public:
     };
 
     BoxCatcher();
+    ~BoxCatcher() override;
+
+    void answerNext(QMessageBox::StandardButton button) { answers.push(button); }
     QStringList texts() const;
     QList<Box> boxes;
 
 private:
     void poll();
     QTimer timer;
+    std::queue<QMessageBox::StandardButton> answers;
 };
 
 // Redirects std::cout into a string while it lives. The stream object stays
