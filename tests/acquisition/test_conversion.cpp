@@ -149,6 +149,11 @@ private slots:
         worker.integrationTime = B;
         std::vector<double> current(kFramePixels), expectedCurrent(kFramePixels);
         std::vector<uint8_t> gray(kFramePixels), expectedGray(kFramePixels);
+        // Bit for bit over the first n pixels, NaN and -0 included.
+        auto same = [&](int n) {
+            return !std::memcmp(current.data(), expectedCurrent.data(), n * sizeof(double)) &&
+                   !std::memcmp(gray.data(), expectedGray.data(), std::size_t(n));
+        };
         for (int kind = 0; kind < 7; ++kind) {
             Pixels p = randomPixels(kind, rng);
             for (std::size_t i = 0; i < std::size_t(kFramePixels); ++i) {
@@ -156,28 +161,13 @@ private slots:
                 expectedCurrent[i] = pixelCurrentRounded(raw, A, B);
                 expectedGray[i] = grayLevel(raw, p.dark[i], p.bright[i]);
             }
-            // The first difference in the first `count` pixels, if any.
-            auto difference = [&](const char* by, int count) {
-                for (std::size_t i = 0; i < std::size_t(count); ++i)
-                    if (std::memcmp(&current[i], &expectedCurrent[i], sizeof(double)) != 0 ||
-                        gray[i] != expectedGray[i])
-                        return QString::asprintf(
-                            "%s, kind %d: raw %u dark %u bright %u gives %.17g / %d, formulas "
-                            "%.17g / %d",
-                            by, kind, rawPixel(&p.raw[4 * i]), p.dark[i], p.bright[i], current[i],
-                            gray[i], expectedCurrent[i], expectedGray[i]);
-                return QString();
-            };
             // Some runs end in part of a block.
             const int count = kind % 2 ? kFramePixels - 7 : kFramePixels;
             for (PixelKernel kernel : availablePixelKernels()) {
                 convertPixels(kernel, p.raw.data(), p.dark.data(), p.bright.data(), count, A, B,
                               current.data(), gray.data());
-                QCOMPARE(difference(kernel == PixelKernel::Plain  ? "plain"
-                                    : kernel == PixelKernel::Avx2 ? "AVX2"
-                                                                  : "AVX-512",
-                                    count),
-                         QString());
+                QVERIFY2(same(count),
+                         qPrintable(QString("kernel %1, kind %2").arg(int(kernel)).arg(kind)));
             }
             std::copy(p.dark.begin(), p.dark.end(), worker.minRange);
             std::copy(p.bright.begin(), p.bright.end(), worker.maxRange);
@@ -188,7 +178,8 @@ private slots:
                     shown.size() == cv::Size(256, 256));
             std::copy_n(worker.currentData, kFramePixels, current.begin());
             std::copy_n(shown.data, kFramePixels, gray.begin());
-            QCOMPARE(difference("frame conversion", kFramePixels), QString());
+            QVERIFY2(same(kFramePixels),
+                     qPrintable(QString("frame conversion, kind %1").arg(kind)));
         }
     }
 

@@ -52,11 +52,6 @@ Frame sceneFrame(uint64_t number, const std::vector<uint32_t>& first)
     return frame;
 }
 
-uint32_t pixel(const Frame& frame, int i)
-{
-    return rawPixel(frame.data() + 4 * i);
-}
-
 QByteArray contents(const QString& path)
 {
     QFile file(path);
@@ -209,9 +204,9 @@ private slots:
         const uint32_t* range = bright ? worker.maxRange : worker.minRange;
         const uint32_t* copy = bright ? worker.maxCalibration : worker.minCalibration;
         const uint32_t* other = bright ? worker.minRange : worker.maxRange;
-        const QString raw = QString("Calibration/%1_calibration.csv").arg(bright ? "ON" : "OFF");
-        const QString current =
-            QString("Calibration/%1_Current_calibration.csv").arg(bright ? "ON" : "OFF");
+        const QString raw =
+            bright ? "Calibration/ON_calibration.csv" : "Calibration/OFF_calibration.csv";
+        const QString current = QString(raw).replace("_cal", "_Current_cal");
 
         std::vector<Frame> frames;
         for (uint32_t k = 0; k < 10; ++k)
@@ -244,7 +239,7 @@ private slots:
         for (int i = 0; i < kFramePixels; ++i) {
             std::vector<uint32_t> s;
             for (const Frame& f : frames)
-                s.push_back(pixel(f, i));
+                s.push_back(rawPixel(f.data() + 4 * i));
             std::sort(s.begin(), s.end());
             means[std::size_t(i)] = std::accumulate(s.begin() + 1, s.end() - 1, 0u) >> 3;
         }
@@ -254,7 +249,6 @@ private slots:
         QCOMPARE(other[0], bright ? kZeroLevel : kDefaultBright);
 
         if (!failed.contains(raw)) {
-            QCOMPARE(contents(raw).left(23), QByteArray("55,5000,4000,1052672,0,"));
             QCOMPARE(contents(raw), streamed({-1}, true, [&](QTextStream& out, int, int i) {
                          out << means[std::size_t(i)];
                      }));
@@ -368,7 +362,8 @@ private slots:
             const QByteArray currents = contents(stem + ".csv");
             QCOMPARE(currents.mid(8).split(',').mid(7, 3), (QList<QByteArray>{"0", "10", "0"}));
             QCOMPARE(currents, streamed(all, true, [&](QTextStream& s, int f, int i) {
-                         s << pixelCurrent(pixel(frames[std::size_t(f)], i), 13, 1300);
+                         s << pixelCurrent(rawPixel(frames[std::size_t(f)].data() + 4 * i), 13,
+                                           1300);
                      }));
         }
         if (!failed.contains("_Grayscale.csv")) {
@@ -377,7 +372,8 @@ private slots:
             QVERIFY(filteredTables || grays.startsWith("Frame 0\n127,127,255,0,255,0,255,"));
             QCOMPARE(grays, streamed(filteredTables ? filtered : all, !filteredTables,
                                      [&](QTextStream& s, int f, int i) {
-                                         const uint32_t raw = pixel(frames[std::size_t(f)], i);
+                                         const uint32_t raw =
+                                             rawPixel(frames[std::size_t(f)].data() + 4 * i);
                                          if (filteredTables)
                                              s << float(uint8_t(i * 7 + f));
                                          else

@@ -55,7 +55,27 @@ int videoFrames(const QString& file)
     return n;
 }
 
+struct Case
+{
+    QString name;
+    int count;
+    bool pictures, video;
+    int videoFrames;    // -1: no video that opens
+    QList<int> written; // pictures holding their frame
+    bool result;        // of the last call
+    // What is in the way, relative to the save folder: a file at "file:"
+    // paths, folders at "dirs:" paths; "under a file" puts the save folder
+    // under a plain file.
+    QString obstacle;
+    QString stderrText;
+    QStringList reported;
+    int laterSave = 0;       // frame at which a save for 1 frame with video comes
+    int frameType = CV_8UC1; // -1: empty frames
+};
+
 } // namespace
+
+Q_DECLARE_METATYPE(Case)
 
 class TestRecording : public QObject
 {
@@ -67,137 +87,104 @@ private slots:
 
     void recording_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("count");
-        QTest::addColumn<bool>("pictures");
-        QTest::addColumn<bool>("video");
-        // What is in the way, relative to the save folder: a file at "file:"
-        // paths, folders at "dirs:" paths; "under a file" puts the save folder
-        // under a plain file.
-        QTest::addColumn<QString>("obstacle");
-        QTest::addColumn<int>("frameType"); // -1: empty frames
-        QTest::addColumn<int>("laterSave"); // frame at which a save for 1 frame with video comes
-        QTest::addColumn<bool>("result");   // of the last call
-        QTest::addColumn<QString>("stderrText");
-        QTest::addColumn<QStringList>("reported");
-        QTest::addColumn<int>("videoFrames");    // -1: no video that opens
-        QTest::addColumn<QList<int>>("written"); // pictures holding their frame
-
+        QTest::addColumn<Case>("c");
         const QString writer = "Error: Could not create video writer.";
         const QString directory = "Error: Failed to create directory.";
         const QString picture = "Error: Failed to save the image.";
-        const int gray = CV_8UC1;
         // A picture folder already there is used; its pictures are replaced.
-        QTest::newRow("one frame, both") << "run1" << 1 << true << true << "" << gray << 0 << true
-                                         << "" << QStringList() << 1 << QList<int>{1};
+        QTest::newRow("one frame, both") << Case{"run1", 1, true, true, 1, {1}, true};
         QTest::newRow("pictures only")
-            << "Messung_ä" << 5 << true << false << "" << gray << 0 << true << "" << QStringList()
-            << -1 << QList<int>{1, 2, 3, 4, 5};
-        QTest::newRow("video only") << "v" << 5 << false << true << "" << gray << 0 << true << ""
-                                    << QStringList() << 5 << QList<int>();
+            << Case{"Messung_ä", 5, true, false, -1, {1, 2, 3, 4, 5}, true};
+        QTest::newRow("video only") << Case{"v", 5, false, true, 5, {}, true};
         // A second save confirmed while pictures are being recorded: a smaller
         // count ends the recording at once, and the video it asks for is made.
-        QTest::newRow("later save") << "s" << 5 << true << false << "" << gray << 3 << true << ""
-                                    << QStringList() << 1 << QList<int>{1, 2, 3};
-        QTest::newRow("video, folder unwritable") << "s" << 3 << true << true << "under a file"
-                                                  << gray << 0 << false << writer + "\nTicks: N\n"
-                                                  << QStringList{writer} << -1 << QList<int>();
+        QTest::newRow("later save") << Case{"s", 5, true, false, 1, {1, 2, 3}, true, "", "", {}, 3};
+        QTest::newRow("video, folder unwritable") << Case{
+            "s", 3, true, true, -1, {}, false, "under a file", writer + "\nTicks: N\n", {writer}};
         // The first frame is already in the video: it is finalised, not lost.
         QTest::newRow("picture folder fails, video kept")
-            << "s" << 3 << true << true << "file:spic" << gray << 0 << false << directory + "\n"
-            << QStringList{directory} << 1 << QList<int>();
+            << Case{"s", 3, true, true, 1, {}, false, "file:spic", directory + "\n", {directory}};
         // Two of three pictures cannot be written: each is said, the window
         // is told once, and the recording runs to its end.
-        QTest::newRow("pictures that cannot be written")
-            << "s" << 3 << true << false << "dirs:spic/s_1.png,spic/s_3.png" << gray << 0 << true
-            << picture + "\n" + picture + "\n"
-            << QStringList{picture} << -1 << QList<int>{2};
+        const QString twice = picture + "\n" + picture + "\n";
+        QTest::newRow("pictures that cannot be written") << Case{
+            "s", 3, true, false, -1, {2}, true, "dirs:spic/s_1.png,spic/s_3.png", twice, {picture}};
+        const QString encode = "Error: Could not encode the video frame.";
         QTest::newRow("video frame that does not encode")
-            << "s" << 3 << false << true << "" << int(CV_8UC2) << 0 << false << ""
-            << QStringList{"Error: Could not encode the video frame."} << -1 << QList<int>();
-        QTest::newRow("empty frames") << "s" << 3 << true << true << "" << -1 << 0 << true
-                                      << QString("Error: Source image is empty.\n").repeated(3)
-                                      << QStringList() << -1 << QList<int>();
+            << Case{"s", 3, false, true, -1, {}, false, "", "", {encode}, 0, CV_8UC2};
+        const QString empty = "Error: Source image is empty.\n";
+        QTest::newRow("empty frames")
+            << Case{"s", 3, true, true, -1, {}, true, "", empty.repeated(3), {}, 0, -1};
     }
 
     void recording()
     {
-        QFETCH(QString, name);
-        QFETCH(int, count);
-        QFETCH(bool, pictures);
-        QFETCH(bool, video);
-        QFETCH(QString, obstacle);
-        QFETCH(int, frameType);
-        QFETCH(int, laterSave);
-        QFETCH(bool, result);
-        QFETCH(QString, stderrText);
-        QFETCH(QStringList, reported);
-        QFETCH(int, videoFrames);
-        QFETCH(QList<int>, written);
+        QFETCH(Case, c);
         QTemporaryDir temp;
-        const bool underFile = obstacle == "under a file";
+        const bool underFile = c.obstacle == "under a file";
         QVERIFY(!underFile || QFile(temp.filePath("f")).open(QIODevice::WriteOnly));
         const QDir dir(temp.filePath(underFile ? "f/save" : "."));
-        const QString picDir = dir.filePath(name + "pic");
-        for (const QString& path : obstacle.section(':', 1).split(',', Qt::SkipEmptyParts)) {
-            if (obstacle.startsWith("file:"))
+        const QString picDir = dir.filePath(c.name + "pic");
+        for (const QString& path : c.obstacle.section(':', 1).split(',', Qt::SkipEmptyParts)) {
+            if (c.obstacle.startsWith("file:"))
                 QVERIFY(QFile(dir.filePath(path)).open(QIODevice::WriteOnly));
             else
                 QVERIFY(QDir().mkpath(dir.filePath(path)));
         }
-        if (obstacle.isEmpty() && !written.isEmpty()) {
+        if (c.obstacle.isEmpty() && !c.written.isEmpty()) {
             QVERIFY(QDir().mkpath(picDir));
-            QVERIFY(cv::imwrite((picDir + "/" + name + "_1.png").toStdString(), frameNumber(99)));
+            QVERIFY(cv::imwrite((picDir + "/" + c.name + "_1.png").toStdString(), frameNumber(99)));
         }
-        RunningDataManager::instance()->setSaveName(name);
+        RunningDataManager::instance()->setSaveName(c.name);
         Tessary_VideoThread worker;
         worker.savePath = dir.path().toStdString();
-        worker.saveNumber = count;
-        worker.isSavePicture = pictures;
-        worker.isSaveVideo = video;
+        worker.saveNumber = c.count;
+        worker.isSavePicture = c.pictures;
+        worker.isSaveVideo = c.video;
         worker.frameRate = 2;
 
         StdoutCapture out;
         StderrCapture err;
         QSignalSpy failures(&worker, &Tessary_VideoThread::storeFailed);
         bool last = true;
-        for (int k = 1; k <= count && last; ++k) {
-            if (k == laterSave) {
+        for (int k = 1; k <= c.count && last; ++k) {
+            if (k == c.laterSave) {
                 worker.saveNumber = 1;
                 worker.isSaveVideo = true;
             }
-            cv::Mat frame = frameType == CV_8UC1 ? frameNumber(k)
-                            : frameType < 0      ? cv::Mat()
-                                                 : cv::Mat(256, 256, frameType, cv::Scalar(k));
+            cv::Mat frame = c.frameType == CV_8UC1 ? frameNumber(k)
+                            : c.frameType < 0      ? cv::Mat()
+                                                   : cv::Mat(256, 256, c.frameType, cv::Scalar(k));
             last = worker.recordFrame(frame);
         }
-        QCOMPARE(last, result);
-        QCOMPARE(err.text(), stderrText);
+        QCOMPARE(last, c.result);
+        QCOMPARE(err.text(), c.stderrText);
         QStringList texts;
         for (const QList<QVariant>& emission : failures)
             texts << emission.at(0).toString();
-        QCOMPARE(texts, reported);
+        QCOMPARE(texts, c.reported);
         // Given up or done: nothing more is recorded, and only a recording
         // that ran to its end is said saved.
         QVERIFY(!worker.isSavePicture && !worker.isSaveVideo && !worker.videoWriter.isOpened());
         QCOMPARE(worker.recordedCount, 0);
-        QCOMPARE(QString::fromStdString(out.text()),
-                 QString(result && (video || laterSave) ? "video saved successfully.\n" : "") +
-                     (result && pictures ? "picture saved successfully.\n" : ""));
+        QCOMPARE(
+            QString::fromStdString(out.text()),
+            QString(c.result && (c.video || c.laterSave) ? "video saved successfully.\n" : "") +
+                (c.result && c.pictures ? "picture saved successfully.\n" : ""));
 
-        const QString videoFile = dir.filePath(name + "_output_video.mp4");
-        QCOMPARE(::videoFrames(videoFile), videoFrames);
-        if (videoFrames > 0)
+        const QString videoFile = dir.filePath(c.name + "_output_video.mp4");
+        QCOMPARE(videoFrames(videoFile), c.videoFrames);
+        if (c.videoFrames > 0)
             QCOMPARE(
                 cv::VideoCapture(videoFile.toStdString(), cv::CAP_FFMPEG).get(cv::CAP_PROP_FPS),
                 2.0);
-        for (int k = 1; k <= count; ++k) {
+        for (int k = 1; k <= c.count; ++k) {
             const cv::Mat read =
-                cv::imread(QString("%1/%2_%3.png").arg(picDir, name).arg(k).toStdString(),
+                cv::imread(QString("%1/%2_%3.png").arg(picDir, c.name).arg(k).toStdString(),
                            cv::IMREAD_UNCHANGED);
             QCOMPARE(!read.empty() && read.type() == CV_8UC1 &&
                          cv::norm(read, frameNumber(k), cv::NORM_INF) == 0,
-                     written.contains(k));
+                     c.written.contains(k));
         }
     }
 };

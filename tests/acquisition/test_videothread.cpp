@@ -156,10 +156,10 @@ private slots:
         for (int f = 0; f < 3; ++f)
             QCOMPARE(wrongPixels(frames[f], pushed[f], turns, flip), 0);
         QVERIFY(frames[0].data != frames[1].data); // each frame owns its buffer
-        const Frames log = hostWrites(*board);
-        QCOMPARE(log.size(), 4 * int(frames.size()));
-        for (int i = 0; i < log.size(); ++i)
-            QCOMPARE(log[i], chunkRequest(i % 4));
+        Frames requests;
+        for (std::size_t i = 0; i < 4 * frames.size(); ++i)
+            requests << chunkRequest(int(i % 4));
+        QCOMPARE(hostWrites(*board), requests);
         // The selected pixel's current after each frame, whatever the turn.
         const int shown = index < kFramePixels ? int(frames.size()) : 0;
         QCOMPARE(currents.mid(0, 3), QVector<double>(std::min(shown, 3), 150.6024));
@@ -232,9 +232,7 @@ private slots:
 
         // Path and line of the statement that writes the line, local time, GBK text.
         const QString source =
-            QFileInfo(QFileInfo(QStringLiteral(__FILE__))
-                          .dir()
-                          .absoluteFilePath("../../acquisition/Tessary_VideoThread.cpp"))
+            QFileInfo(QFileInfo(__FILE__).dir(), "../../acquisition/Tessary_VideoThread.cpp")
                 .canonicalFilePath();
         const QString text = QString::fromLatin1(QByteArray::fromStdString(out.text()));
         const QRegularExpressionMatch match =
