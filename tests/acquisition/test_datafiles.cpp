@@ -8,8 +8,6 @@
 #include "TestSupport.h"
 #include "conversion.h"
 
-#include <QTemporaryDir>
-#include <QTextStream>
 #include <QtTest>
 
 #include <algorithm>
@@ -86,14 +84,6 @@ bool obstruct(const QString& folder, const QString& prefix, const QStringList& f
         return QDir(folder).removeRecursively();
     return files.isEmpty() ||
            (QFile::exists("/dev/full") && QFile::link("/dev/full", prefix + files[0]));
-}
-
-QStringList texts(const QSignalSpy& spy)
-{
-    QStringList out;
-    for (const QList<QVariant>& args : spy)
-        out << args.at(0).toString();
-    return out;
 }
 
 } // namespace
@@ -226,13 +216,14 @@ private slots:
         QSignalSpy stored(&worker, &Tessary_VideoThread::storeFailed);
         calibrate(9, bright);
         QCOMPARE(worker.calibIndex, 0);
-        QStringList said, reported;
+        QStringList said;
+        QList<QVariantList> reported; // the spy's list of argument lists
         for (const QString& file : {raw, current})
             said << (failed.contains(file) ? "gg" : "ok： \"" + file + "\"");
         for (const QString& file : failed)
-            reported << "Could not write " + file;
+            reported << QVariantList{"Could not write " + file};
         QCOMPARE(debug.messages(), said);
-        QCOMPARE(texts(stored), reported);
+        QCOMPARE(QList<QVariantList>(stored), reported);
 
         // Mean of the middle eight by sorting, in wrapping 32-bit sums.
         std::vector<uint32_t> means(kFramePixels);
@@ -349,10 +340,10 @@ private slots:
         }
         QCOMPARE(progress, expectedProgress << -100);
         QCOMPARE(QString::fromStdString(out.text()), printed);
-        QStringList reported;
+        QList<QVariantList> reported;
         for (const QString& suffix : failed)
-            reported << "Could not write " + stem + suffix;
-        QCOMPARE(texts(stored), reported);
+            reported << QVariantList{"Could not write " + stem + suffix};
+        QCOMPARE(QList<QVariantList>(stored), reported);
         QVERIFY(worker.savedFrames.empty() && worker.savedGrayData.empty());
         QVERIFY(!worker.isSaveData && !rdm->getSaveState());
         QCOMPARE(worker.saveFailed.load(), !failed.isEmpty());
