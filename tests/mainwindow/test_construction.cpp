@@ -6,8 +6,6 @@
 #include "devicechange.h"
 #include "tessary_interface.h"
 
-#include <QDir>
-#include <QPointer>
 #include <QtTest>
 
 using boardsim::Bus;
