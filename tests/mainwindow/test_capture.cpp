@@ -24,14 +24,18 @@ class TestCapture : public WindowFixture
         QTRY_VERIFY_WITH_TIMEOUT(window->ui.pushButton_2->isEnabled(), 5000);
         QTest::mouseClick(window->ui.pushButton_2, Qt::LeftButton);
     }
+    // The button, the state label and the lamp.
+    QStringList shown() const
+    {
+        return {window->ui.pushButton_2->text(), window->ui.label_Running->text(),
+                window->ui.isRunning->styleSheet()};
+    }
     // The window as a stopped capture leaves it; the board then receives nothing more.
     void verifyStopped()
     {
         QVERIFY(!isRuning && !runningDataManager->getRunningState());
         QVERIFY(!window->videoThread->isRunning());
-        QCOMPARE(window->ui.pushButton_2->text(), QString("Capture"));
-        QCOMPARE(window->ui.label_Running->text(), QString("   Stop"));
-        QCOMPARE(window->ui.isRunning->styleSheet(), kLamp.arg("stop"));
+        QCOMPARE(shown(), QStringList({"Capture", "   Stop", kLamp.arg("stop")}));
         const size_t writes = board->hostLog().size();
         QTest::qWait(200);
         QCOMPARE(board->hostLog().size(), writes);
@@ -48,10 +52,10 @@ private slots:
     void cleanup() { stopWindow(); }
 
     // Refused before the board is open. Start sends no command of its own and
-    // pauses the battery poll; a second
-    // press within a second is not delivered; the picture and the picked
-    // pixel's current follow the frames; stop sends the reset frame, and a
-    // frame still queued is not drawn.
+    // pauses the battery poll; a second press within a second is not
+    // delivered; the picked pixel's current follows the frames (the picture
+    // itself is the worker's and the full-screen test's); stop sends the reset
+    // frame, and a frame still queued is not drawn.
     void startShowStop()
     {
         BoxCatcher boxes;
@@ -59,13 +63,9 @@ private slots:
         QCOMPARE(boxes.texts(), QStringList{"No Device Connected"});
         QVERIFY(!isRuning && !window->videoThread->isRunning());
         QVERIFY(openBoard());
-        // Column c shows gray c (dark + c/255 of the default span, rounded up);
-        // pixel (col 128, row 64) at full scale: 25 pC in 166 us.
-        const int picked = 64 * 256 + 128;
-        const auto raw = rawFrame([picked](int i) {
-            return i == picked ? 4096u + (1u << 20)
-                               : 4096 + ((i % 256) * (0xFFFFFu - 4096) + 254) / 255;
-        });
+        // Pixel (col 128, row 64) at full scale: 25 pC in 166 us.
+        const auto raw =
+            rawFrame([](int i) { return i == 64 * 256 + 128 ? 4096u + (1u << 20) : 0u; });
         for (int i = 0; i < 200; ++i)
             board->pushFrame(raw);
         QTest::mousePress(window->ui.label, Qt::LeftButton, Qt::NoModifier, QPoint(300, 150));
@@ -74,9 +74,7 @@ private slots:
         press();
         QVERIFY(isRuning && runningDataManager->getRunningState());
         QVERIFY(!window->batteryTimer.isActive());
-        QCOMPARE(window->ui.pushButton_2->text(), QString("Stop"));
-        QCOMPARE(window->ui.label_Running->text(), QString("Running"));
-        QCOMPARE(window->ui.isRunning->styleSheet(), kLamp.arg("running"));
+        QCOMPARE(shown(), QStringList({"Stop", "Running", kLamp.arg("running")}));
         QVERIFY(!window->ui.pushButton_2->isEnabled());
         QTest::mouseClick(window->ui.pushButton_2, Qt::LeftButton);
         QVERIFY(isRuning);
@@ -84,15 +82,6 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(window->ui.label_current->text(),
                                   QString("( 128 , 64 ) :150.602nA"), 5000);
         QCOMPARE(hostWrites(*board).first(), QByteArray::fromHex("ffaa00000deb"));
-        // Column c gray c, the picked pixel white, handed over fitted to the label.
-        QImage frame(256, 256, QImage::Format_Grayscale8);
-        for (int r = 0; r < 256; ++r)
-            for (int c = 0; c < 256; ++c)
-                frame.scanLine(r)[c] = uchar(r * 256 + c == picked ? 255 : c);
-        const QImage shown = window->ui.label->pixmap(Qt::ReturnByValue).toImage();
-        QCOMPARE(shown.convertToFormat(QImage::Format_RGB32),
-                 frame.scaled(shown.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                     .convertToFormat(QImage::Format_RGB32));
 
         press();
         QCOMPARE(hostWrites(*board).last(), QByteArray::fromHex("ffaa01000deb"));
@@ -116,9 +105,8 @@ private slots:
     {
         QFETCH(bool, unplug);
         QVERIFY(openBoard());
-        press();
-        press();
-        press();
+        for (int i = 0; i < 3; ++i)
+            press();
         const uint64_t served = board->framesServed();
         QTRY_VERIFY_WITH_TIMEOUT(board->framesServed() > served, 5000);
         BoxCatcher boxes;
@@ -133,9 +121,9 @@ private slots:
         QCOMPARE(window->ui.pushButton_5->text(), QString("Open"));
         QVERIFY(!isConnected && !board->isOpen());
         verifyStopped();
-        QCOMPARE(boxes.texts(), unplug ? QStringList{"断开连接"} : QStringList());
-        for (const BoxCatcher::Box& box : boxes.boxes)
-            QCOMPARE(box.title, QString("Error"));
+        if (unplug)
+            QCOMPARE(boxes.boxes.first().title + ": " + boxes.texts().join(""),
+                     QString("Error: 断开连接"));
     }
 
     void mirrorAndRotateReachTheWorker()

@@ -8,7 +8,6 @@
 #include "TestSupport.h"
 #include "tessary_interface.h"
 
-#include <QRegularExpression>
 #include <QtTest>
 
 // A command: what is set first ("offline", "running" or "unplugged" the state, "name=text" a

@@ -11,7 +11,6 @@
 #include <QScreen>
 #include <QtTest>
 
-#include <memory>
 #include <random>
 
 namespace {
