@@ -64,16 +64,23 @@ private slots:
     // by the name, the user by the caption.
     void dacCaptions()
     {
-        QCOMPARE(shownTexts(dev_->ui->List_DAC),
-                 QString("TFT_VOUT0 |lineEdit_goa_dc2=0; TFT_VOUT1 |lineEdit_goaDc1=0; "
-                         "TFT_VOUT2 |lineEdit_vgl=0; TFT_VOUT3 |lineEdit_tftVbias=0; "
-                         "MUX_H      |lineEdit_tftVcom=0; MUX_L      |lineEdit_goaDch=0; "
-                         "VGH/VGG|lineEdit_goaDc3=15; VGL/VEE|lineEdit_muxH=-15; "
-                         "GOA_DC3|lineEdit_muxL=0; TFT_VGL|lineEdit_pixelDc1=-15; "
-                         "VDD|lineEdit_pixelDc2=3; VIN|lineEdit_pixelDc3=3; "
-                         "TFT_DC1|lineEdit_vclkH=0; TFT_DC2|lineEdit_vscanL=0; "
-                         "VSS|lineEdit_vscanH=0.5; VCOM|lineEdit_bk1=-10")
-                     .split("; "));
+        const QFormLayout* form = dev_->ui->List_DAC;
+        QStringList rows; // "caption|name=text"
+        for (int r = 0; r < form->rowCount(); ++r) {
+            auto* field =
+                qobject_cast<QLineEdit*>(form->itemAt(r, QFormLayout::FieldRole)->widget());
+            rows << form->labelForField(field)->property("text").toString() + '|' +
+                        field->objectName() + '=' + field->text();
+        }
+        QCOMPARE(rows, QString("TFT_VOUT0 |lineEdit_goa_dc2=0; TFT_VOUT1 |lineEdit_goaDc1=0; "
+                               "TFT_VOUT2 |lineEdit_vgl=0; TFT_VOUT3 |lineEdit_tftVbias=0; "
+                               "MUX_H      |lineEdit_tftVcom=0; MUX_L      |lineEdit_goaDch=0; "
+                               "VGH/VGG|lineEdit_goaDc3=15; VGL/VEE|lineEdit_muxH=-15; "
+                               "GOA_DC3|lineEdit_muxL=0; TFT_VGL|lineEdit_pixelDc1=-15; "
+                               "VDD|lineEdit_pixelDc2=3; VIN|lineEdit_pixelDc3=3; "
+                               "TFT_DC1|lineEdit_vclkH=0; TFT_DC2|lineEdit_vscanL=0; "
+                               "VSS|lineEdit_vscanH=0.5; VCOM|lineEdit_bk1=-10")
+                           .split("; "));
     }
 
     void clicks_data()
