@@ -4,7 +4,6 @@
 
 #include "Bus.h"
 #include "Developer_Mode.h"
-#include "FrameCodec.h"
 #include "RunningDataManager.h"
 #include "SimSupport.h"
 #include "TestSupport.h"
@@ -42,14 +41,6 @@ class TestDevMode : public QObject
         }
         return now.join(';');
     }
-    // The host's writes as Click::result gives them.
-    QString sent() const
-    {
-        QString frames;
-        for (const QByteArray& frame : hostWrites(*board_))
-            frames += frame.toHex().toUpper() + "|";
-        return frames;
-    }
 
 private slots:
     void init()
@@ -69,70 +60,58 @@ private slots:
         FT_Close(handle_);
     }
 
-    void encoders_data()
-    {
-        // "encoder|input|bytes in hexadecimal|standard output"; the common values
-        // are checked on the wire by the frames below.
-        QTest::addColumn<QString>("row");
-        const char* const rows[] = {
-            // INT in microseconds to its three-byte tick code (40 ticks per microsecond).
-            "INT|26214|0ffff0", "INT|26215|100018", "INT|0|000000|0",
-            // Voltages; the half-way code rounds away from zero, +20 V saturates.
-            "V|19.9|ff5c", "V|-20|0000|0", "V|20|ffff", "V|0.00030517578125|8001",
-            // CFG_REG texts: letters beyond F count by their distance from '0'; leading
-            // zeros beyond four digits are dropped, and a longer value saturates.
-            "CFG_REG|01BF|01bf", "CFG_REG|xyz|48da", "CFG_REG|G0|0070", "CFG_REG||0000|0",
-            "CFG_REG|0001bf|01bf", "CFG_REG|1bf00|ffff"};
-        for (const char* row : rows)
-            QTest::newRow(row) << QString(row);
-    }
-    void encoders()
-    {
-        QFETCH(QString, row);
-        const QString kind = row.section('|', 0, 0), input = row.section('|', 1, 1);
-        const QString out = row.section('|', 2, 2) + "aa"; // the field, and nothing past it
-        unsigned char buffer[4] = {0xAA, 0xAA, 0xAA, 0xAA};
-        StdoutCapture capture;
-        if (kind == "INT")
-            dev_->getcharFromSide(framecodec::tickCode(input.toInt()), buffer);
-        else if (kind == "V")
-            dev_->getcharFromTFT(dev_->double2int(input.toDouble()), buffer);
-        else
-            dev_->string2uchar(input.toStdString(), buffer);
-        QCOMPARE(QString(QByteArray(reinterpret_cast<char*>(buffer), out.size() / 2).toHex()), out);
-        QCOMPARE(QString::fromStdString(capture.text()), row.section('|', 3, 3));
-    }
-
     // The DAC fields' names do not match the captions beside them: the frame goes
     // by the name, the user by the caption.
     void dacCaptions()
     {
-        QCOMPARE(shownTexts(dev_->ui->List_DAC),
-                 QString("TFT_VOUT0 |lineEdit_goa_dc2=0; TFT_VOUT1 |lineEdit_goaDc1=0; "
-                         "TFT_VOUT2 |lineEdit_vgl=0; TFT_VOUT3 |lineEdit_tftVbias=0; "
-                         "MUX_H      |lineEdit_tftVcom=0; MUX_L      |lineEdit_goaDch=0; "
-                         "VGH/VGG|lineEdit_goaDc3=15; VGL/VEE|lineEdit_muxH=-15; "
-                         "GOA_DC3|lineEdit_muxL=0; TFT_VGL|lineEdit_pixelDc1=-15; "
-                         "VDD|lineEdit_pixelDc2=3; VIN|lineEdit_pixelDc3=3; "
-                         "TFT_DC1|lineEdit_vclkH=0; TFT_DC2|lineEdit_vscanL=0; "
-                         "VSS|lineEdit_vscanH=0.5; VCOM|lineEdit_bk1=-10")
-                     .split("; "));
+        const QFormLayout* form = dev_->ui->List_DAC;
+        QStringList rows; // "caption|name=text"
+        for (int r = 0; r < form->rowCount(); ++r) {
+            auto* field =
+                qobject_cast<QLineEdit*>(form->itemAt(r, QFormLayout::FieldRole)->widget());
+            rows << form->labelForField(field)->property("text").toString() + '|' +
+                        field->objectName() + '=' + field->text();
+        }
+        QCOMPARE(rows, QString("TFT_VOUT0 |lineEdit_goa_dc2=0; TFT_VOUT1 |lineEdit_goaDc1=0; "
+                               "TFT_VOUT2 |lineEdit_vgl=0; TFT_VOUT3 |lineEdit_tftVbias=0; "
+                               "MUX_H      |lineEdit_tftVcom=0; MUX_L      |lineEdit_goaDch=0; "
+                               "VGH/VGG|lineEdit_goaDc3=15; VGL/VEE|lineEdit_muxH=-15; "
+                               "GOA_DC3|lineEdit_muxL=0; TFT_VGL|lineEdit_pixelDc1=-15; "
+                               "VDD|lineEdit_pixelDc2=3; VIN|lineEdit_pixelDc3=3; "
+                               "TFT_DC1|lineEdit_vclkH=0; TFT_DC2|lineEdit_vscanL=0; "
+                               "VSS|lineEdit_vscanH=0.5; VCOM|lineEdit_bk1=-10")
+                           .split("; "));
     }
 
     void clicks_data()
     {
         QTest::addColumn<Click>("click");
-        // Every field its own value, so a swapped pair shows; TFT_DC2 is the one printed, then
-        // the frame as a 0x list, lower-case before the first dump, without a line end.
-        QTest::newRow("DAC, -8 V to 7 V")
+        // Every field its own value, so a swapped pair shows; the half-way code rounds away from
+        // zero, +20 V saturates, a zero code prints "0". TFT_DC2 is the one printed, then the
+        // frame as a 0x list, lower-case before the first dump, without a line end.
+        QTest::newRow("DAC, -20 V to 20 V")
             << Click{"pushButton_dac",
-                     "lineEdit_goa_dc2=-8;lineEdit_goaDc1=-7;lineEdit_vgl=-6;lineEdit_tftVbias=-5;"
+                     "lineEdit_goa_dc2=-20;lineEdit_goaDc1=-7;lineEdit_vgl=-6;lineEdit_tftVbias=-5;"
                      "lineEdit_tftVcom=-4;lineEdit_goaDch=-3;lineEdit_goaDc3=-2;lineEdit_muxH=-1;"
-                     "lineEdit_muxL=0;lineEdit_pixelDc1=1;lineEdit_pixelDc2=2;lineEdit_pixelDc3=3;"
-                     "lineEdit_vclkH=4;lineEdit_vscanL=5;lineEdit_vscanH=6;lineEdit_bk1=7",
-                     "FFAA00A10DEB4CCD5333599A600066666CCD7333799A800086668CCD9333999AA000A666ACCD"
-                     "93|FFAA01000DEB|#sssss40960\n0xff 0xaa 0x0 0xa1 0xd 0xeb 0x4c 0xcd 0x53 0x33 "
-                     "*0xac 0xcd 0x93"};
+                     "lineEdit_muxL=0.00030517578125;lineEdit_pixelDc1=1;lineEdit_pixelDc2=2;"
+                     "lineEdit_pixelDc3=3;lineEdit_vclkH=4;lineEdit_vscanL=5;lineEdit_vscanH=19.9;"
+                     "lineEdit_bk1=20",
+                     "FFAA00A10DEB00005333599A600066666CCD7333799A800186668CCD9333999AA000FF5CFFFF"
+                     "4F|FFAA01000DEB|#sssss40960\n00xff 0xaa 0x0 0xa1 0xd 0xeb 0x0 0x0 0x53 0x33 "
+                     "*0xff 0x5c 0xff 0xff 0x4f"};
+        // INT in microseconds at 40 ticks each, three bytes; a zero value prints "0". CFG_REG
+        // text: letters beyond F count by their distance from '0', leading zeros beyond four
+        // digits are dropped, a longer value saturates.
+        const QString adc = "lineEdit_int0=%1;lineEdit_int1=%2;lineEdit_cfgreg=%3";
+        QTest::newRow("ADC") << Click{"pushButton_adc", adc.arg(26214).arg(26215).arg("xyz"),
+                                      "FFAA00A00DEB0FFFF010001848DA48|FFAA01000DEB|#"
+                                      "mCFG_REG 的值为: 0x48, 0xda\n"};
+        QTest::newRow("ADC, zero") << Click{"pushButton_adc", adc.arg(0).arg(1).arg("0001bF"),
+                                            "FFAA00A00DEB00000000002801BFE8|FFAA01000DEB|#"
+                                            "0mCFG_REG 的值为: 0x01, 0xbf\n"};
+        QTest::newRow("ADC, saturated") << Click{"pushButton_adc", adc.arg(2).arg(3).arg("1bf00"),
+                                                 "FFAA00A00DEB000050000078FFFFC6|FFAA01000DEB|#"
+                                                 "mCFG_REG 的值为: 0xff, 0xff\n"};
         QTest::newRow("SCAN defaults") << Click{
             "pushButton_scan", "",
             "FFAA00A30DEB0010F447000015E000000FA0000007D0000006400000032000000000001F001F6D|"
@@ -206,7 +185,10 @@ private slots:
         StdoutCapture capture;
         button->click();
         QCOMPARE(boxes.texts().join('\n'), click.box);
-        const QString seen = sent() + "#" + QString::fromStdString(capture.text());
+        QString seen;
+        for (const QByteArray& frame : hostWrites(*board_))
+            seen += frame.toHex().toUpper() + "|";
+        seen += "#" + QString::fromStdString(capture.text());
         QStringList parts = click.result.split('*');
         for (QString& part : parts)
             part = QRegularExpression::escape(part);

@@ -2,7 +2,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QFormLayout>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QPushButton>
@@ -90,22 +89,6 @@ QStringList DebugCapture::messages() const
 {
     QMutexLocker lock(&debugMutex);
     return debugSink ? *debugSink : QStringList();
-}
-
-QStringList shownTexts(const QObject* object)
-{
-    const auto* form = qobject_cast<const QFormLayout*>(object);
-    if (!form)
-        return {object->property("text").toString()};
-    QStringList rows;
-    for (int r = 0; r < form->rowCount(); ++r) {
-        QWidget* field = form->itemAt(r, QFormLayout::FieldRole)->widget();
-        const QString hint = field->property("placeholderText").toString();
-        rows << form->labelForField(field)->property("text").toString() + '|' +
-                    field->objectName() + '=' + field->property("text").toString() +
-                    (hint.isEmpty() ? QString() : '|' + hint);
-    }
-    return rows;
 }
 
 void resetStdoutState()

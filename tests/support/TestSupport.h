@@ -5,9 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTimer>
-#include <QtGlobal>
 
-#include <functional>
 #include <iomanip>
 #include <iostream>
 #include <queue>
@@ -62,10 +60,6 @@ public:
     ~DebugCapture();
     QStringList messages() const;
 };
-
-// What a form shows of an object: its text, or for a form layout one entry per
-// row, "caption|field=text", with "|placeholder" when the field has one.
-QStringList shownTexts(const QObject* object);
 
 // Puts std::cout back into its start-up formatting state (decimal, lower-case
 // hexadecimal letters, blank fill).
