@@ -24,21 +24,13 @@ bool resetsFollowPause(const boardsim::Board& board)
     return true;
 }
 
-std::vector<uint8_t> rawFrame(const std::vector<uint32_t>& pixels)
-{
-    std::vector<uint8_t> bytes(pixels.size() * 4);
-    for (std::size_t i = 0; i < pixels.size(); ++i)
-        for (int b = 0; b < 4; ++b)
-            bytes[4 * i + b] = uint8_t(pixels[i] >> (8 * b));
-    return bytes;
-}
-
 std::vector<uint8_t> rawFrame(const std::function<uint32_t(int pixel)>& value)
 {
-    std::vector<uint32_t> pixels(65536);
+    std::vector<uint8_t> bytes(65536 * 4);
     for (int i = 0; i < 65536; ++i)
-        pixels[std::size_t(i)] = value(i);
-    return rawFrame(pixels);
+        for (int b = 0; b < 4; ++b)
+            bytes[std::size_t(4 * i + b)] = uint8_t(value(i) >> (8 * b));
+    return bytes;
 }
 
 void resetRunState()

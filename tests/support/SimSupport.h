@@ -17,7 +17,6 @@ Frames hostWrites(const boardsim::Board& board);
 bool resetsFollowPause(const boardsim::Board& board);
 
 // A raw frame (little-endian 32-bit pixels, row-major) from its pixel values.
-std::vector<uint8_t> rawFrame(const std::vector<uint32_t>& pixels);
 std::vector<uint8_t> rawFrame(const std::function<uint32_t(int pixel)>& value);
 
 // Puts the shared run state back to its start values.
