@@ -21,7 +21,10 @@ std::vector<uint32_t> readCalibration(QIODevice& in)
             line.chop(1);
         if (line.endsWith('\r'))
             line.chop(1);
-        const QStringList parts = QString::fromLatin1(line).split(',', Qt::SkipEmptyParts);
+        // By its size: a NUL byte must not cut the rest of the line away and
+        // move the following values to other pixels.
+        const QStringList parts =
+            QString::fromLatin1(line.constData(), line.size()).split(',', Qt::SkipEmptyParts);
         for (const QString& part : parts) {
             if (values.size() == kMaxValues)
                 break;

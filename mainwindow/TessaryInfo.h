@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 // The configuration record written to ./tessary_info.json: 78 text values,
@@ -10,4 +11,9 @@ struct TessaryInfo
     QString value[kCount];
 
     static const QString* keys();
+
+    // Fills `info` from the text of the file. A key that is missing or holds
+    // no string gives an empty value; text that is not JSON leaves `info` as
+    // it was and gives false.
+    static bool fromJson(const QByteArray& text, TessaryInfo& info);
 };

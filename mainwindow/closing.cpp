@@ -42,6 +42,19 @@ const QString* TessaryInfo::keys()
     return table;
 }
 
+bool TessaryInfo::fromJson(const QByteArray& text, TessaryInfo& info)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(text, &error);
+    if (error.error != QJsonParseError::NoError)
+        return false;
+    // A document that is not an object reads as one without keys.
+    const QJsonObject record = document.object();
+    for (int k = 0; k < kCount; ++k)
+        info.value[k] = record.value(keys()[k]).toString();
+    return true;
+}
+
 namespace {
 
 QList<QLineEdit*> infoVoltageFields(const Ui_Tessary_Interface& ui)
@@ -99,13 +112,7 @@ void Tessary_Interface::InitJson()
     }
     const QByteArray text = file.readAll();
     file.close();
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(text, &error);
-    if (error.error != QJsonParseError::NoError)
-        return;
-    const QJsonObject record = document.object();
-    for (int k = 0; k < TessaryInfo::kCount; ++k)
-        info.value[k] = record.value(TessaryInfo::keys()[k]).toString();
+    TessaryInfo::fromJson(text, info);
 }
 
 void Tessary_Interface::showFileValue(QString kind)
