@@ -54,6 +54,19 @@ bool commandAllowed()
     return true;
 }
 
+// Writes a configuration frame (none when `size` is 0), then the reset after
+// its pause; false as soon as a write fails.
+bool sendAndReset(const unsigned char* frame, std::size_t size)
+{
+    if (size != 0) {
+        status = writeBytes(fthandle1, frame, size);
+        if (status != FT_OK)
+            return false;
+    }
+    status = pauseAndReset(fthandle1);
+    return status == FT_OK;
+}
+
 // Runs a command with the battery poll paused around it. A command whose
 // writes failed has not been carried out and reports no success; the battery
 // poll then runs at once, so a lost link is reported through the poll's one
@@ -92,11 +105,7 @@ void Tessary_Interface::on_TFTConfig_click()
             getcharFromTFT(voltageCode(fields[i]->text().toDouble()), frame + 6 + 2 * i);
         frame[38] = payloadChecksum(frame + 6, 32);
 
-        status = writeBytes(fthandle1, frame, sizeof frame);
-        if (status != FT_OK)
-            return false;
-        status = pauseAndReset(fthandle1);
-        if (status != FT_OK)
+        if (!sendAndReset(frame, sizeof frame))
             return false;
         ui.label_save->setText(timeStamp() + " voltage set");
         return true;
@@ -113,14 +122,9 @@ void Tessary_Interface::on_Chip_switch()
             type = 0x01;
         else if (ui.radioSCAN->isChecked())
             type = 0x02;
-        if (type != 0) {
-            frame[6] = frame[7] = type;
-            status = writeBytes(fthandle1, frame, sizeof frame);
-            if (status != FT_OK)
-                return false;
-        }
-        status = pauseAndReset(fthandle1);
-        if (status != FT_OK)
+        frame[6] = frame[7] = type;
+        // With no chip type chosen only the reset goes out.
+        if (!sendAndReset(frame, type != 0 ? sizeof frame : 0))
             return false;
         showPlainBox("Chip select success Need reset voltage");
         return true;
