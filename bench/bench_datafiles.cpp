@@ -10,6 +10,7 @@
 // Memory goal, measured by `bench_datafiles --peak-memory [--filter]`: while
 // a 1000-frame save is kept and written, the peak resident memory grows by at
 // most 1.1 x the 262 MB of raw frames (plus 262 MB with the filter on).
+#include "RatioReporter.h"
 #include "RunningDataManager.h"
 #include "Scene.h"
 #include "Tessary_VideoThread.h"
@@ -230,20 +231,6 @@ void BM_CalibrationSampleStep(benchmark::State& state)
 }
 BENCHMARK(BM_CalibrationSampleStep)->Unit(benchmark::kMicrosecond);
 
-// Keeps the real times of the runs for the ratios.
-class RatioReporter : public benchmark::ConsoleReporter
-{
-public:
-    std::map<std::string, double> times;
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs)
-            if (!run.error_occurred)
-                times[run.benchmark_name()] = run.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
 // Resident memory figures of this process, in kB.
 long statusField(const char* name)
 {
@@ -306,15 +293,9 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    auto timeOf = [&](const std::string& name) {
-        for (const auto& [run, time] : reporter.times)
-            if (run.compare(0, name.size() + 1, name + "/") == 0)
-                return time;
-        return 0.0;
-    };
-    const double save = timeOf("BM_Save");
-    const double textStream = timeOf("BM_TextStreamWriter");
-    const double plain = timeOf("BM_PlainWrite");
+    const double save = reporter.seconds("BM_Save");
+    const double textStream = reporter.seconds("BM_TextStreamWriter");
+    const double plain = reporter.seconds("BM_PlainWrite");
     if (save > 0 && textStream > 0 && plain > 0) {
         std::printf("save() is %.1f x faster than the QTextStream writer (goal >= 8)\n",
                     textStream / save);

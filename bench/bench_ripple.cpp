@@ -6,6 +6,7 @@
 // Baselines in the same run: the conversion of the same raw frame
 // into the display frame, and a plain copy of the display frame; the ratios
 // are printed at the end.
+#include "RatioReporter.h"
 #include "Scene.h"
 #include "Tessary_VideoThread.h"
 
@@ -70,20 +71,6 @@ void BM_FrameCopy(benchmark::State& state)
 }
 BENCHMARK(BM_FrameCopy)->Unit(benchmark::kMillisecond);
 
-// Keeps each benchmark's mean real time per iteration for the ratios.
-class RatioReporter : public benchmark::ConsoleReporter
-{
-public:
-    std::map<std::string, double> seconds;
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs)
-            if (!run.error_occurred && run.iterations > 0)
-                seconds[run.benchmark_name()] = run.real_accumulated_time / double(run.iterations);
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -91,20 +78,17 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    const auto& s = reporter.seconds;
     bool missed = false;
-    if (s.count("BM_RemoveRipple")) {
-        const double ripple = s.at("BM_RemoveRipple");
+    if (const double ripple = reporter.seconds("BM_RemoveRipple"); ripple > 0) {
         std::printf("removeRipple: %.3f ms per frame, %.2f %% of the %.1f ms frame period "
                     "(goal under %.1f ms)%s\n",
                     ripple * 1e3, 100 * ripple / kFramePeriodSeconds, kFramePeriodSeconds * 1e3,
                     kGoalSeconds * 1e3, ripple < kGoalSeconds ? "" : ": GOAL MISSED");
         missed = ripple >= kGoalSeconds;
-        if (s.count("BM_Conversion"))
-            std::printf("removeRipple / conversion of the frame: %.2f\n",
-                        ripple / s.at("BM_Conversion"));
-        if (s.count("BM_FrameCopy"))
-            std::printf("removeRipple / copy of the frame: %.1f\n", ripple / s.at("BM_FrameCopy"));
+        if (const double conversion = reporter.seconds("BM_Conversion"); conversion > 0)
+            std::printf("removeRipple / conversion of the frame: %.2f\n", ripple / conversion);
+        if (const double copy = reporter.seconds("BM_FrameCopy"); copy > 0)
+            std::printf("removeRipple / copy of the frame: %.1f\n", ripple / copy);
     }
     benchmark::Shutdown();
     return missed ? 1 : 0;
