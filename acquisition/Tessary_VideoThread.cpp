@@ -9,21 +9,18 @@
 #include <algorithm>
 #include <chrono>
 #include <ctime>
-#include <mutex>
 #include <iomanip>
 #include <iostream>
 #include <locale>
+#include <mutex>
 #include <sstream>
 #include <string>
 
 RunningDataManager* runningDataManagerVT = RunningDataManager::instance();
 
 Tessary_VideoThread::Tessary_VideoThread(QObject* parent)
-    : QThread(parent),
-      minRange(new uint32_t[kFramePixels]),
-      maxRange(new uint32_t[kFramePixels]),
-      minCalibration(new uint32_t[kFramePixels]()),
-      maxCalibration(new uint32_t[kFramePixels]()),
+    : QThread(parent), minRange(new uint32_t[kFramePixels]), maxRange(new uint32_t[kFramePixels]),
+      minCalibration(new uint32_t[kFramePixels]()), maxCalibration(new uint32_t[kFramePixels]()),
       currentData(new double[kFramePixels]())
 {
     std::fill_n(minRange, kFramePixels, kZeroLevel);
@@ -129,19 +126,22 @@ void Tessary_VideoThread::run()
                        std::chrono::milliseconds(boardFramePeriodMs.load()));
     // Counts the frames of the calibration in progress (shared by both kinds).
     int frameCounter = 0;
-    // A recording interrupted by a stop starts over in the next run.
-    recordedCount = 0;
 
     for (;;) {
         const ChunkReader::Outcome outcome = reader.readFrame();
-        if (outcome == ChunkReader::Outcome::Abandoned)
-            return; // stopped while the board was silent
+        // However the loop ends, a save it was collecting ends with it: what
+        // was kept is stored and the video finalised.
+        if (outcome == ChunkReader::Outcome::Abandoned) {
+            endSave(); // stopped while the board was silent
+            return;
+        }
         if (outcome != ChunkReader::Outcome::Frame) {
             // A failed read, or a board silent far beyond its frame period:
             // either way the link is gone.
             running = false;
             std::cout << __FILE__ << ":" << std::to_string(__LINE__) << " [" << localTimeStamp()
                       << "] " << kUsbDisconnectedGbk << std::endl;
+            endSave();
             emit disConnect();
             return;
         }
@@ -179,8 +179,7 @@ void Tessary_VideoThread::run()
         cv::Mat frame = integratedData(c0, c1, c2, c3).clone();
         turnAndMirror(frame, angle, flipCode);
 
-        if (isSavePicture || isSaveVideo)
-            recordFrame(frame);
+        recordFrame(frame);
 
         emit sendMatToUI(frame);
         if (runningDataManagerVT->getShowState()) {
@@ -191,7 +190,9 @@ void Tessary_VideoThread::run()
         }
 
         QThread::msleep(kFramePauseMs);
-        if (!running)
+        if (!running) {
+            endSave();
             return;
+        }
     }
 }

@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <QList>
+#include <QString>
 #include <QThread>
 #include <QVector>
 #include <opencv2/core.hpp>
@@ -22,9 +23,9 @@
 using Mat = cv::Mat;
 
 constexpr int kFrameSide = 256;
-constexpr int kFramePixels = kFrameSide * kFrameSide;   // 65,536
+constexpr int kFramePixels = kFrameSide * kFrameSide; // 65,536
 constexpr int kChunkBytes = 65536;
-constexpr int kRawFrameBytes = 4 * kChunkBytes;         // 262,144
+constexpr int kRawFrameBytes = 4 * kChunkBytes; // 262,144
 constexpr uint32_t kZeroLevel = 4096;
 constexpr uint32_t kDefaultBright = 0xFFFFF;
 
@@ -72,22 +73,41 @@ public:
     // power-on). The frame reader's patience with a silent board follows it.
     std::atomic<int> boardFramePeriodMs{112};
     std::atomic<int> saveNumber{0};
-    // Frames kept for the data export, oldest first: the raw frame as
-    // received (kRawFrameBytes), and beside it, at the same position, the
-    // filtered gray levels of that frame (kFramePixels bytes) or nothing
-    // when the ripple filter was off while it was kept.
-    std::vector<std::unique_ptr<unsigned char[]>> savedFrames;
-    std::vector<std::unique_ptr<uint8_t[]>> savedGrayData;
 
-    // Frames of the recording in progress in this run (pictures and video).
-    // Apart from the calibration count, so a calibration taken while a save
-    // records neither moves the picture numbers nor stops the video early.
-    int recordedCount = 0;
-    // A picture that cannot be written is reported once per recording.
-    bool pictureFailureReported = false;
-    // Set when the last data export could not write one of its files; read
-    // by the window when the save's end is reported.
+    // The save being collected. Taken over from the request fields above at
+    // the first frame after they were raised, and held by this thread alone
+    // until the save ends, so its tables, pictures and video hold the same
+    // frames under the same name, whatever the window asks for meanwhile.
+    struct SaveJob
+    {
+        bool active = false;
+        std::string path;
+        QString name;
+        int count = 0;
+        bool pictures = false;
+        bool video = false;
+        bool failed = false; // something asked for was not stored
+        bool pictureFailureReported = false;
+    };
+    SaveJob saveJob;
+    // Frames kept for the data export, oldest first: frame f's raw bytes
+    // (kRawFrameBytes) and, at the same position, its filtered gray levels
+    // (kFramePixels bytes) or null when the ripple filter was off while it
+    // was kept. Both point into stores reserved for the whole save and
+    // released in one piece, so the memory leaves the process with the save.
+    std::vector<unsigned char*> savedFrames;
+    std::vector<uint8_t*> savedGrayData;
+    std::unique_ptr<unsigned char[]> savedFrameStore;
+    std::unique_ptr<uint8_t[]> savedGrayStore;
+
+    // How the last save ended, for the window's report: whether anything
+    // asked for was not stored, and how many frames its tables hold.
     std::atomic<bool> saveFailed{false};
+    std::atomic<int> saveStoredFrames{0};
+    // Whether the files of the last bright and dark calibration could not be
+    // stored (the references apply all the same).
+    std::atomic<bool> maxNotStored{false};
+    std::atomic<bool> minNotStored{false};
 
     // A standard mutex rather than QMutex: its locking is visible to
     // ThreadSanitizer, which cannot look inside the Qt library.
@@ -110,14 +130,18 @@ public:
     void removeRipple(cv::Mat& image);
     void save();
 
-    // Kept-frame hook of the conversion: holds the raw frame (and the
-    // filtered gray levels) for a data save, reports progress, exports.
-    // `filtered` is the display frame when the filter made it, else empty.
+    // Kept-frame hook of the conversion: takes over a requested save at its
+    // first frame, then holds each frame (and its filtered gray levels) and
+    // reports progress. `filtered` is the display frame when the filter
+    // made it, else empty.
     void keepFrame(unsigned char* chunk0, unsigned char* chunk1, unsigned char* chunk2,
                    unsigned char* chunk3, const cv::Mat& filtered);
-    // Recording step of the frame loop (pictures and video of the shown
-    // frame). False when the recording failed and was given up.
-    bool recordFrame(cv::Mat& frame);
+    // Save step of the frame loop on the shown frame: its picture and video
+    // frame, then the end of the save once it has all its frames.
+    void recordFrame(cv::Mat& frame);
+    // Ends the save in progress, complete or not: writes the tables of the
+    // frames kept (named by their number), finalises the video, reports.
+    void endSave();
 
 signals:
     void sendMatToUI(Mat mat);
@@ -136,8 +160,13 @@ private:
     // One calibration step of either kind into `range` (under rangeMutex)
     // and `copy`, writing the two files when the tenth sample is in.
     void calibrationStep(unsigned char* const chunks[4], uint32_t* range, uint32_t* copy,
-                         const QString& rawFile, const QString& currentFile);
+                         std::atomic<bool>& notStored, const QString& rawFile,
+                         const QString& currentFile);
     // Writes one calibration table, put by putText into a buffer once the
-    // file is open; reports "gg" and storeFailed when it was not stored.
-    void storeCalibrationFile(const QString& name, const std::function<char*(char*)>& putText);
+    // file is open; reports "gg" and storeFailed, and is false, when it was
+    // not stored.
+    bool storeCalibrationFile(const QString& name, const std::function<char*(char*)>& putText);
+    // Gives up the recording of the save after a failure, keeping the live
+    // picture and what was recorded.
+    void giveUpRecording(const QString& text);
 };

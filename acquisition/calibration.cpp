@@ -18,7 +18,7 @@ void Tessary_VideoThread::setMax(unsigned char* chunk0, unsigned char* chunk1,
                                  unsigned char* chunk2, unsigned char* chunk3)
 {
     unsigned char* const chunks[4] = {chunk0, chunk1, chunk2, chunk3};
-    calibrationStep(chunks, maxRange, maxCalibration,
+    calibrationStep(chunks, maxRange, maxCalibration, maxNotStored,
                     QStringLiteral("Calibration/ON_calibration.csv"),
                     QStringLiteral("Calibration/ON_Current_calibration.csv"));
 }
@@ -27,14 +27,14 @@ void Tessary_VideoThread::setMin(unsigned char* chunk0, unsigned char* chunk1,
                                  unsigned char* chunk2, unsigned char* chunk3)
 {
     unsigned char* const chunks[4] = {chunk0, chunk1, chunk2, chunk3};
-    calibrationStep(chunks, minRange, minCalibration,
+    calibrationStep(chunks, minRange, minCalibration, minNotStored,
                     QStringLiteral("Calibration/OFF_calibration.csv"),
                     QStringLiteral("Calibration/OFF_Current_calibration.csv"));
 }
 
 void Tessary_VideoThread::calibrationStep(unsigned char* const chunks[4], uint32_t* range,
-                                          uint32_t* copy, const QString& rawFile,
-                                          const QString& currentFile)
+                                          uint32_t* copy, std::atomic<bool>& notStored,
+                                          const QString& rawFile, const QString& currentFile)
 {
     if (!calibSamples)
         calibSamples.reset(new uint32_t[std::size_t(kSlots) * kFramePixels]);
@@ -72,7 +72,8 @@ void Tessary_VideoThread::calibrationStep(unsigned char* const chunks[4], uint32
         std::copy_n(copy, kFramePixels, range);
     }
 
-    storeCalibrationFile(rawFile, [copy](char* out) {
+    // Both files are attempted, whatever became of the first.
+    const bool rawStored = storeCalibrationFile(rawFile, [copy](char* out) {
         return csv::putTable(out, csv::Commas::AfterEach,
                              [copy](int i, char* o) { return csv::putUnsigned(o, copy[i]); });
     });
@@ -81,7 +82,7 @@ void Tessary_VideoThread::calibrationStep(unsigned char* const chunks[4], uint32
     // keeps what the file shows.
     const double A = fullScaleCharge.load();
     const double B = integrationTime.load();
-    storeCalibrationFile(currentFile, [copy, A, B](char* out) {
+    const bool currentStored = storeCalibrationFile(currentFile, [copy, A, B](char* out) {
         return csv::putTable(out, csv::Commas::AfterEach, [copy, A, B](int i, char* o) {
             if (copy[i] < kZeroLevel) {
                 copy[i] = kZeroLevel;
@@ -90,9 +91,10 @@ void Tessary_VideoThread::calibrationStep(unsigned char* const chunks[4], uint32
             return csv::putDouble(o, pixelCurrent(copy[i], A, B));
         });
     });
+    notStored = !rawStored || !currentStored;
 }
 
-void Tessary_VideoThread::storeCalibrationFile(const QString& name,
+bool Tessary_VideoThread::storeCalibrationFile(const QString& name,
                                                const std::function<char*(char*)>& putText)
 {
     csv::CsvFile file(name, true);
@@ -102,9 +104,10 @@ void Tessary_VideoThread::storeCalibrationFile(const QString& name,
         file.write(text.data(), std::size_t(end - text.data()));
         if (file.close()) {
             qDebug() << "ok：" << name;
-            return;
+            return true;
         }
     }
     qDebug() << "gg";
     emit storeFailed(QStringLiteral("Could not write ") + name);
+    return false;
 }

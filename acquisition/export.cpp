@@ -12,57 +12,75 @@
 #include <mutex>
 #include <vector>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 extern RunningDataManager* runningDataManagerVT;
 
 void Tessary_VideoThread::keepFrame(unsigned char* chunk0, unsigned char* chunk1,
                                     unsigned char* chunk2, unsigned char* chunk3,
                                     const cv::Mat& filtered)
 {
-    const int wanted = saveNumber.load();
-    if (savedFrames.empty())
-        savedFrames.reserve(std::size_t(std::max(wanted, 1)));
+    if (!saveJob.active) {
+        // The data flag is raised last by the window: once it is seen, the
+        // rest of the request is in place.
+        if (!isSaveData.load())
+            return;
+        saveJob = SaveJob{true,
+                          savePath.get(),
+                          runningDataManagerVT->getSaveName(),
+                          std::max(saveNumber.load(), 1),
+                          isSavePicture.load(),
+                          isSaveVideo.load()};
+        savedCount = 0;
+        // Reserved, not touched: only the pages of frames kept become resident.
+        savedFrameStore.reset(new unsigned char[std::size_t(saveJob.count) * kRawFrameBytes]);
+        savedFrames.reserve(std::size_t(saveJob.count));
+        savedGrayData.reserve(std::size_t(saveJob.count));
+    }
+    if (savedCount >= saveJob.count)
+        return;
 
-    std::unique_ptr<unsigned char[]> block(new unsigned char[kRawFrameBytes]);
+    unsigned char* block = savedFrameStore.get() + std::size_t(savedCount) * kRawFrameBytes;
     const unsigned char* chunks[4] = {chunk0, chunk1, chunk2, chunk3};
     for (int j = 0; j < 4; ++j)
-        std::memcpy(block.get() + j * kChunkBytes, chunks[j], kChunkBytes);
+        std::memcpy(block + j * kChunkBytes, chunks[j], kChunkBytes);
 
     // One byte per level: the filtered frame holds whole levels 0 … 255.
-    std::unique_ptr<uint8_t[]> gray;
+    uint8_t* gray = nullptr;
     if (filtered.type() == CV_8UC1 && filtered.rows == kFrameSide && filtered.cols == kFrameSide) {
-        gray.reset(new uint8_t[kFramePixels]);
+        if (!savedGrayStore)
+            savedGrayStore.reset(new uint8_t[std::size_t(saveJob.count) * kFramePixels]);
+        gray = savedGrayStore.get() + std::size_t(savedCount) * kFramePixels;
         for (int r = 0; r < kFrameSide; ++r)
-            std::memcpy(gray.get() + r * kFrameSide, filtered.ptr<uint8_t>(r), kFrameSide);
+            std::memcpy(gray + r * kFrameSide, filtered.ptr<uint8_t>(r), kFrameSide);
     }
-    savedFrames.push_back(std::move(block));
-    savedGrayData.push_back(std::move(gray));
+    savedFrames.push_back(block);
+    savedGrayData.push_back(gray);
 
     ++savedCount;
     runningDataManagerVT->setSaveProgress(savedCount);
     emit saveDialog();
-
-    // A count already reached also completes: a save confirmed while another
-    // was collecting may ask for fewer frames than are kept already.
-    if (savedCount >= wanted) {
-        savedCount = 0;
-        isSaveData = false;
-        save();
-        runningDataManagerVT->setSaveProgress(-100);
-        emit saveDialog();
-        runningDataManagerVT->setSaveState(false);
-    }
 }
 
 namespace {
 
-// Frees the kept frames when the export ends, whichever way it ends.
+// Frees the kept frames when the export ends, whichever way it ends, and
+// hands the memory back: the allocator would otherwise keep it for the
+// process.
 struct KeptDataRelease
 {
     Tessary_VideoThread& worker;
     ~KeptDataRelease()
     {
-        std::vector<std::unique_ptr<unsigned char[]>>().swap(worker.savedFrames);
-        std::vector<std::unique_ptr<uint8_t[]>>().swap(worker.savedGrayData);
+        std::vector<unsigned char*>().swap(worker.savedFrames);
+        std::vector<uint8_t*>().swap(worker.savedGrayData);
+        worker.savedFrameStore.reset();
+        worker.savedGrayStore.reset();
+#ifdef __GLIBC__
+        malloc_trim(0);
+#endif
     }
 };
 
@@ -83,9 +101,11 @@ void Tessary_VideoThread::save()
         bright.assign(maxRange, maxRange + kFramePixels);
     }
 
-    const QByteArray stem = QByteArray::fromStdString(savePath.get()) + '/' +
-                            runningDataManagerVT->getSaveName().toUtf8() + '_' +
-                            QByteArray::number(saveNumber.load()) + "_Frames";
+    // Named by the frames the tables hold: the count asked for, or fewer
+    // when the save was ended early.
+    const int frames = int(savedFrames.size());
+    const QByteArray stem = QByteArray::fromStdString(saveJob.path) + '/' + saveJob.name.toUtf8() +
+                            '_' + QByteArray::number(frames) + "_Frames";
     const QString currentPath = QString::fromUtf8(stem + ".csv");
     const QString grayPath = QString::fromUtf8(stem + "_Grayscale.csv");
 
@@ -95,10 +115,9 @@ void Tessary_VideoThread::save()
         std::cout << "open failed" << std::endl;
 
     // Piece 2f is frame f's table of currents, piece 2f + 1 its gray table.
-    const int frames = int(savedFrames.size());
     auto format = [&](int piece, char* out) -> char* {
         const int f = piece / 2;
-        const unsigned char* raw = savedFrames[std::size_t(f)].get();
+        const unsigned char* raw = savedFrames[std::size_t(f)];
         if (piece % 2 == 0) {
             if (currents.failed())
                 return out;
@@ -112,7 +131,7 @@ void Tessary_VideoThread::save()
         if (filtered) {
             // Frames kept while the filter was off have no filtered picture;
             // the others keep their own index.
-            const uint8_t* gray = savedGrayData[std::size_t(f)].get();
+            const uint8_t* gray = savedGrayData[std::size_t(f)];
             if (!gray)
                 return out;
             out = csv::putFrameLine(out, f);
@@ -140,7 +159,8 @@ void Tessary_VideoThread::save()
 
     const bool currentsStored = currents.close();
     const bool graysStored = grays.close();
-    saveFailed = !currentsStored || !graysStored;
+    if (!currentsStored || !graysStored)
+        saveJob.failed = true;
     if (!currentsStored)
         emit storeFailed(QStringLiteral("Could not write ") + currentPath);
     if (!graysStored)

@@ -2,6 +2,7 @@
 #include "Tessary_VideoThread.h"
 
 #include <QDir>
+#include <QFile>
 #include <QString>
 #include <opencv2/core/utility.hpp>
 #include <opencv2/imgcodecs.hpp>
@@ -10,17 +11,14 @@
 #include <string>
 #include <vector>
 
+extern RunningDataManager* runningDataManagerVT;
+
 namespace {
 
 constexpr char kWriterFailed[] = "Error: Could not create video writer.";
 constexpr char kEncodeFailed[] = "Error: Could not encode the video frame.";
 constexpr char kDirectoryFailed[] = "Error: Failed to create directory.";
 constexpr char kPictureFailed[] = "Error: Failed to save the image.";
-
-std::string saveName()
-{
-    return RunningDataManager::instance()->getSaveName().toUtf8().toStdString();
-}
 
 // The gray frame as the three-channel picture the video holds, by way of a
 // PNG in memory. Empty when either step fails.
@@ -45,88 +43,137 @@ bool writePicture(const std::string& file, const cv::Mat& frame)
     }
 }
 
+// True when the file is a whole MP4 file: its top-level boxes fill it
+// exactly and the index box is among them. A write that ran out of room
+// leaves the file short of its index, or a box cut off.
+bool isCompleteMp4(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const qint64 size = file.size();
+    bool index = false;
+    for (qint64 at = 0; at < size;) {
+        if (!file.seek(at))
+            return false;
+        const QByteArray head = file.read(16);
+        if (head.size() < 8)
+            return false;
+        auto number = [&head](int from, int bytes) {
+            quint64 n = 0;
+            for (int i = from; i < from + bytes; ++i)
+                n = n << 8 | quint8(head[i]);
+            return n;
+        };
+        quint64 box = number(0, 4);
+        if (box == 1 && head.size() == 16)
+            box = number(8, 8);
+        else if (box == 0)
+            box = quint64(size - at);
+        if (box < 8 || box > quint64(size - at))
+            return false;
+        index = index || head.mid(4, 4) == "moov";
+        at += qint64(box);
+    }
+    return index;
+}
+
 } // namespace
 
-bool Tessary_VideoThread::recordFrame(cv::Mat& frame)
+void Tessary_VideoThread::giveUpRecording(const QString& text)
 {
-    // One reading per frame: a save confirmed meanwhile applies from the next.
-    const bool video = isSaveVideo;
-    const bool pictures = isSavePicture;
-    if (!video && !pictures)
-        return true;
-    const std::string path = savePath.get();
+    saveJob.pictures = false;
+    saveJob.video = false;
+    saveJob.failed = true;
+    videoWriter.release();
+    emit storeFailed(text);
+}
 
-    // Gives the recording up but keeps the live picture going: what was
-    // recorded so far is finalised and the window is told.
-    auto giveUp = [this](const QString& text) {
-        isSavePicture = false;
-        isSaveVideo = false;
-        videoWriter.release();
-        recordedCount = 0;
-        emit storeFailed(text);
-        return false;
-    };
+void Tessary_VideoThread::recordFrame(cv::Mat& frame)
+{
+    if (!saveJob.active)
+        return;
+    // The conversion has just kept this frame: picture k and video frame k
+    // are frame k - 1 of the tables.
+    const int k = savedCount;
+    const std::string name = saveJob.name.toUtf8().toStdString();
 
-    // A video asked for after the recording began (a second save confirmed
-    // meanwhile) is opened too, rather than claimed saved with no file.
-    if (video && (recordedCount == 0 || !videoWriter.isOpened())) {
+    if (saveJob.video && k == 1) {
         videoWriter.release();
-        videoWriter.open(path + "/" + saveName() + "_output_video.mp4",
+        videoWriter.open(saveJob.path + "/" + name + "_output_video.mp4",
                          cv::VideoWriter::fourcc('m', 'p', '4', 'v'), double(frameRate.load()),
                          cv::Size(kFrameSide, kFrameSide), true);
         if (!videoWriter.isOpened()) {
             std::cerr << kWriterFailed << std::endl;
             std::cerr << "Ticks: " << cv::getTickCount() << std::endl;
-            return giveUp(kWriterFailed);
+            giveUpRecording(kWriterFailed);
         }
     }
-    if (recordedCount == 0)
-        pictureFailureReported = false;
-    ++recordedCount;
 
     if (frame.empty()) {
-        std::cerr << "Error: Source image is empty." << std::endl;
+        if (saveJob.video || saveJob.pictures)
+            std::cerr << "Error: Source image is empty." << std::endl;
     } else {
-        if (video) {
+        if (saveJob.video) {
             const cv::Mat colour = colourFrame(frame);
             if (colour.empty())
-                return giveUp(kEncodeFailed);
-            videoWriter.write(colour);
+                giveUpRecording(kEncodeFailed);
+            else
+                videoWriter.write(colour);
         }
-        if (pictures) {
-            const std::string name = saveName();
-            const std::string directory = path + "/" + name + "pic";
+        if (saveJob.pictures) {
+            const std::string directory = saveJob.path + "/" + name + "pic";
             if (!QDir().mkpath(QString::fromStdString(directory))) {
                 std::cerr << kDirectoryFailed << std::endl;
-                return giveUp(kDirectoryFailed);
-            }
-            const std::string file =
-                directory + "/" + name + "_" + std::to_string(recordedCount) + ".png";
-            if (!writePicture(file, frame)) {
+                giveUpRecording(kDirectoryFailed);
+            } else if (!writePicture(directory + "/" + name + "_" + std::to_string(k) + ".png",
+                                     frame)) {
                 std::cerr << kPictureFailed << std::endl;
-                if (!pictureFailureReported) {
-                    pictureFailureReported = true;
+                saveJob.failed = true;
+                if (!saveJob.pictureFailureReported) {
+                    saveJob.pictureFailureReported = true;
                     emit storeFailed(kPictureFailed);
                 }
             }
         }
     }
 
-    // Reached or passed: a save confirmed meanwhile with a smaller count
-    // still ends the recording.
-    if (recordedCount >= saveNumber) {
-        if (video) {
-            isSaveVideo = false;
-            videoWriter.release();
-            std::cout << "video saved successfully." << std::endl;
-        }
-        // A video dropped by a later save is still finalised.
+    if (savedCount >= saveJob.count)
+        endSave();
+}
+
+void Tessary_VideoThread::endSave()
+{
+    if (!saveJob.active)
+        return;
+    const int stored = int(savedFrames.size());
+    if (stored > 0)
+        save();
+
+    // The recording ends with the save, complete or not.
+    if (videoWriter.isOpened()) {
         videoWriter.release();
-        if (pictures) {
-            isSavePicture = false;
-            std::cout << "picture saved successfully." << std::endl;
+        const std::string file =
+            saveJob.path + "/" + saveJob.name.toUtf8().toStdString() + "_output_video.mp4";
+        if (isCompleteMp4(QString::fromStdString(file))) {
+            std::cout << "video saved successfully." << std::endl;
+        } else {
+            std::cerr << "Error: Failed to save the video." << std::endl;
+            saveJob.failed = true;
+            emit storeFailed(QStringLiteral("Could not write ") + QString::fromStdString(file));
         }
-        recordedCount = 0;
     }
-    return true;
+    if (saveJob.pictures && !saveJob.pictureFailureReported)
+        std::cout << "picture saved successfully." << std::endl;
+
+    saveFailed = saveJob.failed;
+    saveStoredFrames = stored;
+    saveJob = SaveJob{};
+    savedCount = 0;
+    isSavePicture = false;
+    isSaveVideo = false;
+    isSaveData = false;
+    runningDataManagerVT->setSaveProgress(-100);
+    emit saveDialog();
+    runningDataManagerVT->setSaveState(false);
 }

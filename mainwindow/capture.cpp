@@ -1,15 +1,17 @@
 // Steering the acquisition worker: capture start/stop, save requests,
 // calibration requests, ripple filter, display ranges, mirror and rotation.
 #include "CalibrationFile.h"
-#include "FrameCodec.h"
 #include "Developer_Mode.h"
+#include "FrameCodec.h"
 #include "RunningDataManager.h"
 #include "conversion.h"
 #include "tessary_interface.h"
 
 #include <QDebug>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QMessageBox>
 #include <QTime>
 #include <QTimer>
 
@@ -58,17 +60,79 @@ QString rangeLabel(int value, int fullScaleCharge, int integrationTime)
     return QString::number(pixelCurrent(uint32_t(value), fullScaleCharge, integrationTime), 'g', 6);
 }
 
-// Loads one raw calibration file into a reference array of the worker. A file
-// that cannot be opened leaves the array as it is.
-void loadReference(const QString& path, Tessary_VideoThread& worker, uint32_t* reference)
+// Loads one raw calibration file into a reference array of the worker; true
+// when it did. A file that cannot be read, or holds no value, is reported and
+// leaves the array as it is.
+bool loadReference(const QString& path, Tessary_VideoThread& worker, uint32_t* reference)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return;
-    const std::vector<uint32_t> values = readCalibration(file);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        showPlainBox("Could not read " + path);
+        return false;
+    }
+    int valid = 0;
+    const std::vector<uint32_t> values = readCalibration(file, &valid);
+    if (valid == 0) {
+        showPlainBox("No calibration values in " + path);
+        return false;
+    }
     // Parsed first, copied under the lock: a frame never sees a half-loaded array.
     std::lock_guard<std::mutex> lock(worker.rangeMutex);
     std::copy(values.begin(), values.end(), reference);
+    return true;
+}
+
+const char* const kSaveInProgress = "A save is in progress, please wait";
+
+// The files a save named `name` leaves in `directory`: tables of any count,
+// the video, and the pictures in its picture folder.
+QStringList saveFiles(const QString& directory, const QString& name)
+{
+    const auto numbered = [](const QString& file, const QString& head, const QString& tail) {
+        if (file.size() <= head.size() + tail.size() || !file.startsWith(head) ||
+            !file.endsWith(tail))
+            return false;
+        const QString number = file.mid(head.size(), file.size() - head.size() - tail.size());
+        return std::all_of(number.begin(), number.end(),
+                           [](QChar c) { return c >= '0' && c <= '9'; });
+    };
+    QStringList found;
+    const QDir dir(directory);
+    for (const QString& file : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        if (file == name + "_output_video.mp4" || numbered(file, name + "_", "_Frames.csv") ||
+            numbered(file, name + "_", "_Frames_Grayscale.csv"))
+            found << dir.filePath(file);
+    }
+    const QDir pictures(dir.filePath(name + "pic"));
+    for (const QString& file : pictures.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        if (numbered(file, name + "_", ".png"))
+            found << pictures.filePath(file);
+    }
+    return found;
+}
+
+// A new save never mixes its files with an earlier one of the same name:
+// the user replaces the earlier save as a whole, or keeps it and no save
+// starts. True when the directory is free for the save.
+bool earlierSaveReplaced(const QString& directory, const QString& name)
+{
+    const QStringList earlier = saveFiles(directory, name);
+    if (earlier.isEmpty())
+        return true;
+    QMessageBox question;
+    question.setText("The folder already holds a save named \"" + name + "\". Replace it?");
+    question.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    question.setDefaultButton(QMessageBox::No);
+    if (question.exec() != QMessageBox::Yes)
+        return false;
+    for (const QString& file : earlier) {
+        if (!QFile::remove(file)) {
+            showPlainBox("Could not remove " + file);
+            return false;
+        }
+    }
+    QDir(directory).rmdir(name + "pic"); // only when nothing else is in it
+    return true;
 }
 
 // Full-ON (bright) and Full-OFF (dark) requests.
@@ -166,6 +230,10 @@ void Tessary_Interface::on_Save_click()
 {
     if (refusedWithoutCapture())
         return;
+    if (runningDataManager->getSaveState()) {
+        showPlainBox(kSaveInProgress);
+        return;
+    }
     ui.savelayout->show();
 }
 
@@ -196,9 +264,22 @@ void Tessary_Interface::on_Save_confirm_click()
         showPlainBox("Please select a valid path");
         return;
     }
+    // One save at a time: its files, its name and its count stay its own.
+    if (runningDataManager->getSaveState()) {
+        showPlainBox(kSaveInProgress);
+        return;
+    }
+    const QString name = ui.lineEdit_savename->text();
+    // The name becomes part of file names: it must not lead out of the folder.
+    if (name.contains('/') || name.contains('\\')) {
+        showPlainBox("Please enter a save name without / or \\");
+        return;
+    }
+    if (!earlierSaveReplaced(saveDirectory, name))
+        return;
     videoThread->savePath = saveDirectory.toUtf8().toStdString();
     videoThread->integrationTime = integrationTimeForWorker();
-    runningDataManager->setSaveName(ui.lineEdit_savename->text());
+    runningDataManager->setSaveName(name);
     connect(videoThread, SIGNAL(saveDialog()), this, SLOT(threadSaveDialog()),
             Qt::UniqueConnection);
 
@@ -207,7 +288,8 @@ void Tessary_Interface::on_Save_confirm_click()
         saveFrame = kSaveCounts[index];
         videoThread->saveNumber = saveFrame;
     }
-    // Every save keeps the raw frames for the data tables, ticked or not.
+    // Every save keeps the raw frames for the data tables, ticked or not. The
+    // data flag goes last: the worker takes the request over once it sees it.
     videoThread->isSavePicture = ui.checkBox_Picture->isChecked();
     videoThread->isSaveVideo = ui.checkBox_Video->isChecked();
     videoThread->isSaveData = true;
@@ -220,18 +302,26 @@ void Tessary_Interface::on_Save_confirm_click()
 void Tessary_Interface::threadSaveDialog()
 {
     const int progress = runningDataManager->getSaveProgress();
-    const double width = progress * 140.0 / saveFrame;
+    double width = progress * 140.0 / saveFrame;
     ui.pushButton_max->setEnabled(false);
     ui.pushButton_low->setEnabled(false);
     if (progress == saveFrame) {
         ui.label_save->setText("Export Data..Please wait");
     } else if (progress == kSaveWritten) {
-        // The file that could not be stored has already been named in a box.
-        const char* outcome = videoThread->saveFailed ? " save failed" : " save success";
+        // A file that could not be stored has already been named in a box.
+        const int stored = videoThread->saveStoredFrames;
+        const QString outcome =
+            videoThread->saveFailed ? QString(" save failed")
+            : stored < saveFrame
+                ? QString(" save stopped, %1 of %2 frames stored").arg(stored).arg(saveFrame)
+                : QString(" save success");
         ui.label_save->setText(QTime::currentTime().toString("h:mm:ss") + outcome);
         ui.pushButton_max->setEnabled(true);
         ui.pushButton_low->setEnabled(true);
         disconnect(videoThread, SIGNAL(saveDialog()), this, SLOT(threadSaveDialog()));
+        // The reports before may have been read after the end: the bar is
+        // full when the end is told.
+        width = 140;
     } else {
         ui.label_save->setText(QString::number(100.0 * progress / saveFrame, 'g', 6) + "%");
     }
@@ -256,12 +346,15 @@ void Tessary_Interface::on_GetMin()
 
 void Tessary_Interface::threadSetMaxMinDialog()
 {
+    // The references apply even when their files could not be stored.
     if (runningDataManager->getMaxFlag()) {
-        ui.label_save->setText("Full-On set success");
+        ui.label_save->setText(videoThread->maxNotStored ? "Full-On set, files not stored"
+                                                         : "Full-On set success");
         runningDataManager->setMaxFlag(false);
     }
     if (runningDataManager->getMinFlag()) {
-        ui.label_save->setText("Full-Off set success");
+        ui.label_save->setText(videoThread->minNotStored ? "Full-Off set, files not stored"
+                                                         : "Full-Off set success");
         runningDataManager->setMinFlag(false);
     }
 }
@@ -301,8 +394,13 @@ void Tessary_Interface::on_Calibration_click()
         ui.isCalibration->setStyleSheet(kLampStopped);
         return;
     }
-    loadReference("Calibration/ON_calibration.csv", *videoThread, videoThread->maxRange);
-    loadReference("Calibration/OFF_calibration.csv", *videoThread, videoThread->minRange);
+    const bool bright =
+        loadReference("Calibration/ON_calibration.csv", *videoThread, videoThread->maxRange);
+    const bool dark =
+        loadReference("Calibration/OFF_calibration.csv", *videoThread, videoThread->minRange);
+    // Nothing loaded: the switch stays off, as the references do.
+    if (!bright && !dark)
+        return;
     isCalibration = true;
     calibrationButton->setText("close Calibration");
     ui.isCalibration->setStyleSheet(kLampRunning);

@@ -260,7 +260,7 @@ private slots:
     {
         QTest::addColumn<int>("requested");
         QTest::addColumn<QList<bool>>("filter"); // ripple filter on while frame f was kept
-        QTest::addColumn<int>("lowered");        // count of a second save before the last frame
+        QTest::addColumn<int>("ended");          // frames kept when the save is ended early
         QTest::addColumn<QStringList>("failed"); // files made unwritable
         QTest::addColumn<QString>("printed");
         const QList<bool> off{false};
@@ -273,10 +273,10 @@ private slots:
             << 3 << QList<bool>{false, false, true} << 0 << none << "";
         QTest::newRow("filter switched off")
             << 3 << QList<bool>{true, false, false} << 0 << none << "0\n1\n2\n";
-        // A second save asking for no more frames than are kept ends at once,
-        // with every kept frame, named after the count asked for.
-        QTest::newRow("count lowered")
-            << 5 << QList<bool>{false, false, false} << 2 << none << "0\n1\n2\n";
+        // Ended early (capture stopped, board lost): the tables of the frames
+        // kept, named by their number.
+        QTest::newRow("ended early")
+            << 5 << QList<bool>{false, false, false} << 3 << none << "0\n1\n2\n";
         // Whatever could not be stored is reported, never passed as stored.
         QTest::newRow("no folder")
             << 1 << off << 0 << QStringList{".csv", "_Grayscale.csv"} << "open failed\n";
@@ -289,11 +289,11 @@ private slots:
     {
         QFETCH(int, requested);
         QFETCH(QList<bool>, filter);
-        QFETCH(int, lowered);
+        QFETCH(int, ended);
         QFETCH(QStringList, failed);
         QFETCH(QString, printed);
         const QString stem =
-            QString("%1/save/name_%2_Frames").arg(dir->path()).arg(lowered ? lowered : requested);
+            QString("%1/save/name_%2_Frames").arg(dir->path()).arg(ended ? ended : requested);
         QVERIFY(QDir().mkdir("save"));
         if (!obstruct("save", stem, failed))
             QSKIP("no full disk here");
@@ -328,16 +328,17 @@ private slots:
             for (int i = 0; i < kFramePixels; ++i)
                 shown.data[i] = uint8_t(i * 7 + f);
             worker.isFft = filter[f];
-            if (lowered && f == filter.size() - 1)
-                worker.saveNumber = lowered;
             unsigned char* c = frames.back().data();
             worker.keepFrame(c, c + kChunkBytes, c + 2 * kChunkBytes, c + 3 * kChunkBytes,
                              filter[f] ? shown : cv::Mat());
+            worker.recordFrame(shown);
             all << f;
             expectedProgress << f + 1;
             if (filter[f])
                 filtered << f;
         }
+        if (ended)
+            worker.endSave();
         QCOMPARE(progress, expectedProgress << -100);
         QCOMPARE(QString::fromStdString(out.text()), printed);
         QList<QVariantList> reported;
@@ -347,7 +348,7 @@ private slots:
         QVERIFY(worker.savedFrames.empty() && worker.savedGrayData.empty());
         QVERIFY(!worker.isSaveData && !rdm->getSaveState());
         QCOMPARE(worker.saveFailed.load(), !failed.isEmpty());
-        QCOMPARE(worker.savedCount, 0);
+        QCOMPARE(worker.saveStoredFrames.load(), all.size());
 
         if (!failed.contains(".csv")) {
             const QByteArray currents = contents(stem + ".csv");

@@ -9,8 +9,10 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/videoio.hpp>
 
+#include <csignal>
 #include <iostream>
 #include <sstream>
+#include <sys/resource.h>
 
 namespace {
 
@@ -30,6 +32,25 @@ public:
 private:
     std::ostringstream buffer;
     std::streambuf* previous;
+};
+
+// Lowers the size a file of this process may grow to while it lives; a write
+// beyond fails as on a full disk.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &previous);
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit lowered = previous;
+        lowered.rlim_cur = std::min(bytes, previous.rlim_max);
+        setrlimit(RLIMIT_FSIZE, &lowered);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &previous); }
+
+private:
+    rlimit previous{};
 };
 
 // Display frame number k: every frame differs from the others.
@@ -62,14 +83,14 @@ struct Case
     bool pictures, video;
     int videoFrames;    // -1: no video that opens
     QList<int> written; // pictures holding their frame
-    bool result;        // of the last call
     // What is in the way, relative to the save folder: a file at "file:"
     // paths, folders at "dirs:" paths; "under a file" puts the save folder
     // under a plain file.
     QString obstacle{};
     QString stderrText{};
     QStringList reported{};
-    int laterSave = 0;       // frame at which a save for 1 frame with video comes
+    QString printed{};       // after the tables' frame numbers
+    int laterRequest = 0;    // frame at which another save is asked for
     int frameType = CV_8UC1; // -1: empty frames
 };
 
@@ -91,29 +112,50 @@ private slots:
         const QString writer = "Error: Could not create video writer.";
         const QString directory = "Error: Failed to create directory.";
         const QString picture = "Error: Failed to save the image.";
+        const QString both = "video saved successfully.\npicture saved successfully.\n";
         // A picture folder already there is used; its pictures are replaced.
         QTest::newRow("pictures only")
-            << Case{"Messung_ä", 5, true, false, -1, {1, 2, 3, 4, 5}, true};
-        QTest::newRow("both") << Case{"v", 4, true, true, 4, {1, 2, 3, 4}, true};
-        // A second save confirmed while pictures are being recorded: a smaller
-        // count ends the recording at once, and the video it asks for is made.
-        QTest::newRow("later save") << Case{"s", 5, true, false, 1, {1, 2, 3}, true, "", "", {}, 3};
-        QTest::newRow("video, folder unwritable") << Case{
-            "s", 3, true, true, -1, {}, false, "under a file", writer + "\nTicks: N\n", {writer}};
+            << Case{"Messung_ä",     5,  true, false, -1,
+                    {1, 2, 3, 4, 5}, "", "",   {},    "picture saved successfully.\n"};
+        // Another save asked for meanwhile changes nothing of this one.
+        QTest::newRow("both") << Case{"v", 4, true, true, 4, {1, 2, 3, 4}, "", "", {}, both, 2};
+        const QString tables = "Could not write %1/s_%2_Frames.csv";
+        const QString grays = "Could not write %1/s_%2_Frames_Grayscale.csv";
+        QTest::newRow("video, folder unwritable")
+            << Case{"s",
+                    3,
+                    true,
+                    true,
+                    -1,
+                    {},
+                    "under a file",
+                    writer + "\nTicks: N\n",
+                    {writer, tables.arg("%1", "3"), grays.arg("%1", "3")}};
         // The first frame is already in the video: it is finalised, not lost.
         QTest::newRow("picture folder fails, video kept")
-            << Case{"s", 3, true, true, 1, {}, false, "file:spic", directory + "\n", {directory}};
+            << Case{"s", 3, true, true, 1, {}, "file:spic", directory + "\n", {directory}};
         // Two of three pictures cannot be written: each is said, the window
-        // is told once, and the recording runs to its end.
+        // is told once, and the recording runs to its end, not said saved.
         const QString twice = picture + "\n" + picture + "\n";
         QTest::newRow("pictures that cannot be written") << Case{
-            "s", 3, true, false, -1, {2}, true, "dirs:spic/s_1.png,spic/s_3.png", twice, {picture}};
+            "s", 3, true, false, -1, {2}, "dirs:spic/s_1.png,spic/s_3.png", twice, {picture}};
         const QString encode = "Error: Could not encode the video frame.";
         QTest::newRow("video frame that does not encode")
-            << Case{"s", 3, false, true, -1, {}, false, "", "", {encode}, 0, CV_8UC2};
+            << Case{"s", 3, false, true, -1, {}, "", "", {encode}, "", 0, CV_8UC2};
+        // A video that ran out of room is not said saved.
+        const QString full = "Could not write %1/s_output_video.mp4";
+        QTest::newRow("full disk") << Case{"s",
+                                           1,
+                                           false,
+                                           true,
+                                           -1,
+                                           {},
+                                           "full",
+                                           "Error: Failed to save the video.\n",
+                                           {tables.arg("%1", "1"), grays.arg("%1", "1"), full}};
         const QString empty = "Error: Source image is empty.\n";
         QTest::newRow("empty frames")
-            << Case{"s", 3, true, true, -1, {}, true, "", empty.repeated(3), {}, 0, -1};
+            << Case{"s", 3, true, true, -1, {}, "", empty.repeated(3), {}, both, 0, -1};
     }
 
     void recording()
@@ -140,36 +182,44 @@ private slots:
         worker.saveNumber = c.count;
         worker.isSavePicture = c.pictures;
         worker.isSaveVideo = c.video;
+        worker.isSaveData = true;
         worker.frameRate = 2;
 
         StdoutCapture out;
         StderrCapture err;
         QSignalSpy failures(&worker, &Tessary_VideoThread::storeFailed);
-        bool last = true;
-        for (int k = 1; k <= c.count && last; ++k) {
-            if (k == c.laterSave) {
+        std::vector<uint8_t> raw(kRawFrameBytes, 0);
+        // No file of the save grows past 4 kB: the disk is full.
+        const FileSizeLimit limit(c.obstacle == "full" ? 4096 : RLIM_INFINITY);
+        for (int k = 1; worker.saveJob.active || k == 1; ++k) {
+            if (k == c.laterRequest) {
                 worker.saveNumber = 1;
-                worker.isSaveVideo = true;
+                worker.savePath = "/elsewhere";
+                worker.isSaveVideo = !c.video;
             }
             cv::Mat frame = c.frameType == CV_8UC1 ? frameNumber(k)
                             : c.frameType < 0      ? cv::Mat()
                                                    : cv::Mat(256, 256, c.frameType, cv::Scalar(k));
-            last = worker.recordFrame(frame);
+            uint8_t* f = raw.data();
+            worker.keepFrame(f, f + kChunkBytes, f + 2 * kChunkBytes, f + 3 * kChunkBytes,
+                             cv::Mat());
+            worker.recordFrame(frame);
         }
-        QCOMPARE(last, c.result);
         QCOMPARE(err.text(), c.stderrText);
         QStringList texts;
         for (const QList<QVariant>& emission : failures)
             texts << emission.at(0).toString();
-        QCOMPARE(texts, c.reported);
-        // Given up or done: nothing more is recorded, and only a recording
-        // that ran to its end is said saved.
-        QVERIFY(!worker.isSavePicture && !worker.isSaveVideo && !worker.videoWriter.isOpened());
-        QCOMPARE(worker.recordedCount, 0);
-        QCOMPARE(
-            QString::fromStdString(out.text()),
-            QString(c.result && (c.video || c.laterSave) ? "video saved successfully.\n" : "") +
-                (c.result && c.pictures ? "picture saved successfully.\n" : ""));
+        QCOMPARE(texts, QStringList(c.reported).replaceInStrings("%1", dir.path()));
+        // Done: nothing more is recorded, the tables hold every frame, and
+        // only what was stored is said saved.
+        QVERIFY(!worker.isSavePicture && !worker.isSaveVideo && !worker.isSaveData);
+        QVERIFY(!worker.videoWriter.isOpened());
+        QCOMPARE(worker.saveFailed.load(), !c.reported.isEmpty());
+        QString frames;
+        for (int k = 0; k < c.count; ++k)
+            frames += QString::number(k) + "\n";
+        QCOMPARE(QString::fromStdString(out.text()),
+                 (c.obstacle == "under a file" ? "open failed\n" : frames) + c.printed);
 
         const QString videoFile = dir.filePath(c.name + "_output_video.mp4");
         QCOMPARE(videoFrames(videoFile), c.videoFrames);

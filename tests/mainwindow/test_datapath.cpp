@@ -1,5 +1,6 @@
-// The data path as a user drives it: a save and a calibration taken from
-// the simulated board through the window's own buttons, checked in the files.
+// The data path as a user drives it: saves and a calibration taken from the
+// simulated board through the window's own buttons, checked in the files.
+#include "Bus.h"
 #include "RunningDataManager.h"
 #include "SimSupport.h"
 #include "TestSupport.h"
@@ -7,6 +8,9 @@
 #include "tessary_interface.h"
 
 #include <QtTest>
+#include <opencv2/core/utils/logger.hpp>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/videoio.hpp>
 
 namespace {
 
@@ -29,6 +33,41 @@ QByteArray table(const QByteArray& value, int frame = -1)
     return head + ((value + ',').repeated(256) + '\n').repeated(256) + "\n\n";
 }
 
+// Board frame whose pixels all show the gray level g.
+std::vector<uint8_t> grayFrame(int g)
+{
+    const uint32_t above = (uint32_t(g) * (kDefaultBright - kZeroLevel) + 254) / 255;
+    return rawFrame([above](int) { return kZeroLevel + above; });
+}
+
+// What a save left: the first gray level of each gray table, of each
+// picture 1, 2, … and of each video frame.
+struct Saved
+{
+    QList<int> tables, pictures, video;
+};
+
+Saved saved(const QDir& dir, const QString& name, int frames)
+{
+    Saved s;
+    const QByteArray grays =
+        fileBytes(dir.filePath(QString("%1_%2_Frames_Grayscale.csv").arg(name).arg(frames)));
+    for (const QByteArray& t : grays.split('F').mid(1))
+        s.tables << t.split('\n').value(1).split(',').first().toInt();
+    for (int k = 1;; ++k) {
+        const cv::Mat p =
+            cv::imread(dir.filePath(QString("%1pic/%1_%2.png").arg(name).arg(k)).toStdString(),
+                       cv::IMREAD_GRAYSCALE);
+        if (p.empty())
+            break;
+        s.pictures << p.at<uchar>(128, 128);
+    }
+    cv::VideoCapture video(dir.filePath(name + "_output_video.mp4").toStdString(), cv::CAP_FFMPEG);
+    for (cv::Mat f; video.read(f);)
+        s.video << f.at<cv::Vec3b>(128, 128)[0];
+    return s;
+}
+
 } // namespace
 
 class TestDataPath : public WindowFixture
@@ -40,13 +79,26 @@ class TestDataPath : public WindowFixture
     void capture()
     {
         QVERIFY(openBoard());
-        for (int i = 0; i < 40; ++i)
-            board->pushFrame(rawFrame([](int) { return kFullScale; }));
         window->on_Capture_click();
         QVERIFY(isRuning);
     }
 
+    void confirmSave(const QTemporaryDir& target, int index)
+    {
+        window->on_Save_click();
+        QVERIFY(window->ui.savelayout->isVisible());
+        saveDirectory = target.path();
+        window->ui.lineEdit_savepath->setText(target.path());
+        window->ui.lineEdit_savename->setText("run");
+        window->ui.comboBox_saveFrame->setCurrentIndex(index);
+        window->ui.checkBox_Picture->setChecked(true);
+        window->ui.checkBox_Video->setChecked(true);
+        window->on_Save_confirm_click();
+    }
+
 private slots:
+    void initTestCase() { cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT); }
+
     void init()
     {
         startDir = QDir::currentPath();
@@ -63,40 +115,89 @@ private slots:
         QDir::setCurrent(startDir);
     }
 
+    // Tables, pictures and video of one save hold the same frames: picture
+    // k and video frame k are table frame k - 1.
     void saveWritesTables()
     {
+        for (int i = 0; i < 40; ++i)
+            board->pushFrame(grayFrame(std::min(20 * (i + 1), 255)));
         capture();
-        window->on_Save_click();
-        QVERIFY(window->ui.savelayout->isVisible());
         QTemporaryDir target;
-        saveDirectory = target.path();
-        window->ui.lineEdit_savepath->setText(target.path());
-        window->ui.lineEdit_savename->setText("run");
-        window->ui.comboBox_saveFrame->setCurrentIndex(1); // 5 frames
-        window->on_Save_confirm_click();
-
-        // The bar's last width is not checked: each report reads the progress
-        // when it is shown, which may already be past the last frame.
+        confirmSave(target, 1); // 5 frames
         QTRY_VERIFY_WITH_TIMEOUT(window->ui.label_save->text().endsWith(" save success"), 20000);
         QVERIFY(window->ui.pushButton_max->isEnabled());
+        // The end is told with a full bar, however late the reports before were read.
+        QCOMPARE(window->ui.widget_11->width(), 140);
 
-        QByteArray currents, grays;
-        for (int f = 0; f < 5; ++f) {
-            currents += table("138.889", f);
-            grays += table("255", f);
+        const Saved s = saved(QDir(target.path()), "run", 5);
+        QCOMPARE(s.tables.size(), 5);
+        QCOMPARE(s.pictures, s.tables);
+        QCOMPARE(s.video.size(), 5);
+        // The video's colour coding moves the levels by a few steps.
+        for (int k = 0; k < 5; ++k)
+            QVERIFY2(qAbs(s.video[k] - s.tables[k]) <= 8, qPrintable(QString::number(k)));
+        QByteArray currents = fileBytes(target.filePath("run_5_Frames.csv"));
+        QCOMPARE(currents.count("Frame "), 5);
+    }
+
+    // However a save ends before its count, what it kept is stored under the
+    // number of frames it holds, the video is finalised, and it says so.
+    void saveEndedEarly_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("capture stopped") << "stop";
+        QTest::newRow("board lost") << "unplug";
+        QTest::newRow("window closed") << "close";
+    }
+    void saveEndedEarly()
+    {
+        QFETCH(QString, how);
+        capture();
+        QTemporaryDir target;
+        confirmSave(target, 4); // 100 frames
+        BoxCatcher boxes;
+        QTRY_VERIFY_WITH_TIMEOUT(runningDataManager->getSaveProgress() >= 3, 20000);
+        if (how == "stop") {
+            QTRY_VERIFY(window->ui.pushButton_2->isEnabled()); // after its lock-out
+            window->ui.pushButton_2->click();
+        } else if (how == "unplug")
+            boardsim::Bus::instance().detach("TS256A01");
+        else
+            window->close();
+        QTRY_COMPARE_WITH_TIMEOUT(runningDataManager->getSaveProgress(), -100, 20000);
+        const int n = window->videoThread->saveStoredFrames;
+        QVERIFY(n >= 3 && n < 100);
+        if (how != "close") {
+            QTRY_VERIFY(window->ui.label_save->text().endsWith(
+                QString(" save stopped, %1 of 100 frames stored").arg(n)));
         }
-        QCOMPARE(fileBytes(target.filePath("run_5_Frames.csv")), currents);
-        QCOMPARE(fileBytes(target.filePath("run_5_Frames_Grayscale.csv")), grays);
-        // Pictures and video: the save-control test hands the choice over, the
-        // recording test writes them.
+        QCOMPARE(boxes.texts(), how == "unplug"  ? QStringList{"断开连接"}
+                                : how == "close" ? QStringList{"Are you sure you want to close?\n"}
+                                                 : QStringList());
+
+        const QDir dir(target.path());
+        const Saved s = saved(dir, "run", n);
+        QVERIFY(s.tables.size() == n && s.pictures.size() == n && s.video.size() == n);
+        QCOMPARE(fileBytes(dir.filePath(QString("run_%1_Frames.csv").arg(n))).count("Frame "), n);
+        // A new capture records nothing more into that save.
+        if (how == "stop") {
+            const QStringList files =
+                dir.entryList(QDir::Files) + QDir(dir.filePath("runpic")).entryList();
+            QTRY_VERIFY(window->ui.pushButton_2->isEnabled());
+            window->ui.pushButton_2->click();
+            const auto served = board->framesServed();
+            QTRY_VERIFY_WITH_TIMEOUT(board->framesServed() > served + 3, 20000);
+            QCOMPARE(dir.entryList(QDir::Files) + QDir(dir.filePath("runpic")).entryList(), files);
+        }
     }
 
     void calibrationIsWrittenAndLoadedBack()
     {
+        for (int i = 0; i < 40; ++i)
+            board->pushFrame(rawFrame([](int) { return kFullScale; }));
         capture();
         BoxCatcher boxes;
         window->ui.pushButton_max->click();
-        QCOMPARE(boxes.texts(), QStringList{"Ready to get the brightest frame."});
         QCOMPARE(window->calibrationButton->text(), QString("close Calibration"));
         QTRY_COMPARE_WITH_TIMEOUT(window->ui.label_save->text(), QString("Full-On set success"),
                                   20000);
@@ -104,32 +205,38 @@ private slots:
         QCOMPARE(fileBytes("Calibration/ON_Current_calibration.csv"), table("138.889"));
 
         // The switch resets the references, then loads the files (x 1.1) over
-        // what the arrays hold: no dark file leaves them, a short one fills
-        // only its entries. Nothing is said either way.
+        // what the arrays hold; a file that is missing or holds no number is
+        // told and leaves its array, a short one fills only its entries.
         Tessary_VideoThread& worker = *window->videoThread;
         const auto references = [&worker] {
             std::lock_guard<std::mutex> lock(worker.rangeMutex);
             return QList<uint32_t>{worker.maxRange[0], worker.maxRange[65535], worker.minRange[0],
                                    worker.minRange[1]};
         };
-        worker.setminrange(7);
-        window->calibrationButton->click();
-        QCOMPARE(window->calibrationButton->text(), QString("open Calibration"));
         const QString lamp = "QPushButton { border-image: url(:/Image/images/tip_%1.png);}";
-        QCOMPARE(window->ui.isCalibration->styleSheet(), lamp.arg("stop"));
-        QCOMPARE(references(), (QList<uint32_t>{0xFFFFF, 0xFFFFF, 4096, 4096}));
-        worker.setminrange(7);
-        window->calibrationButton->click();
-        QCOMPARE(window->calibrationButton->text(), QString("close Calibration"));
-        QCOMPARE(window->ui.isCalibration->styleSheet(), lamp.arg("running"));
-        QCOMPARE(references(), (QList<uint32_t>{1157939, 1157939, 7, 7}));
-        QFile off("Calibration/OFF_calibration.csv");
-        QVERIFY(off.open(QIODevice::WriteOnly) && off.write("2000,\n"));
-        off.close();
-        window->calibrationButton->click();
-        window->calibrationButton->click();
-        QCOMPARE(references(), (QList<uint32_t>{1157939, 1157939, 2200, 4096}));
-        QCOMPARE(boxes.boxes.size(), 1);
+        const auto toggle = [&](const QStringList& said, const QList<uint32_t>& arrays, bool on) {
+            boxes.boxes.clear();
+            worker.setminrange(7);
+            window->calibrationButton->click();
+            QCOMPARE(boxes.texts(), said);
+            QCOMPARE(references(), arrays);
+            QCOMPARE(window->calibrationButton->text(),
+                     QString(on ? "close Calibration" : "open Calibration"));
+            QCOMPARE(window->ui.isCalibration->styleSheet(), lamp.arg(on ? "running" : "stop"));
+        };
+        const QString off = "Calibration/OFF_calibration.csv",
+                      on = "Calibration/ON_calibration.csv";
+        toggle({}, {0xFFFFF, 0xFFFFF, 4096, 4096}, false);
+        toggle({"Could not read " + off}, {1157939, 1157939, 7, 7}, true);
+        for (const auto& [name, text] : {std::pair{off, "2000,\n"}, std::pair{on, "x,y,\n"}}) {
+            QFile file(name);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text));
+        }
+        toggle({}, {0xFFFFF, 0xFFFFF, 4096, 4096}, false);
+        toggle({"No calibration values in " + on}, {0xFFFFF, 0xFFFFF, 2200, 7}, true);
+        QVERIFY(QFile::remove(off) && QFile::remove(on));
+        toggle({}, {0xFFFFF, 0xFFFFF, 4096, 4096}, false);
+        toggle({"Could not read " + on, "Could not read " + off}, {0xFFFFF, 0xFFFFF, 7, 7}, false);
     }
 };
 

@@ -72,7 +72,8 @@ private slots:
         QCOMPARE(window->ui.isCalibration->styleSheet() == lamp, !acts);
     }
 
-    // Each confirm hands over what the panel shows now, nothing of an earlier save.
+    // Each confirm hands over what the panel shows now, nothing of an earlier
+    // save; one save at a time, and only a name that stays in its folder.
     void saveConfirm()
     {
         window->ui.savelayout->show();
@@ -80,34 +81,93 @@ private slots:
         confirm("run1", 2, true, true);
         window->ui.lineEdit_savepath->setText("/elsewhere");
         confirm("", 2, true, true);
+        confirm("../escaped", 2, true, true);
+        confirm("a\\b", 2, true, true);
         QCOMPARE(boxes.texts(),
-                 (QStringList{"Please select a valid path", "Please select a valid path"}));
+                 (QStringList{"Please select a valid path", "Please select a valid path",
+                              "Please enter a save name without / or \\",
+                              "Please enter a save name without / or \\"}));
         QVERIFY(!worker().isSaveData && !runningDataManager->getSaveState());
         QVERIFY(!window->ui.savelayout->isHidden() && window->ui.widget_10->isHidden());
 
         saveDirectory = "/data/Säve";
-        confirm("run1", 6, false, true);
+        confirm("run1", 0, false, true);
         QCOMPARE(worker().savePath.get(), std::string("/data/S\xc3\xa4ve"));
         QCOMPARE(runningDataManager->getSaveName(), QString("run1"));
-        QVERIFY(saveFrame == 1000 && worker().saveNumber == 1000);
+        QVERIFY(saveFrame == 1 && worker().saveNumber == 1);
         QVERIFY(worker().isSaveData && worker().isSavePicture && !worker().isSaveVideo);
         QVERIFY(runningDataManager->getSaveState());
         QVERIFY(window->ui.savelayout->isHidden() && !window->ui.widget_10->isHidden());
 
+        // While it collects, neither the panel nor a confirm starts another.
+        boxes.boxes.clear();
+        isConnected = isRuning = true;
+        window->ui.pushButton->click();
+        confirm("run2", 6, true, false);
+        const QString busy = "A save is in progress, please wait";
+        QCOMPARE(boxes.texts(), (QStringList{busy, busy}));
+        QVERIFY(window->ui.savelayout->isHidden());
+        QVERIFY(saveFrame == 1 && runningDataManager->getSaveName() == "run1");
+        QVERIFY(worker().isSavePicture && !worker().isSaveVideo);
+
         // Nothing ticked, "Data" included, and no count chosen: data alone, count kept.
+        runningDataManager->setSaveState(false);
         window->ui.checkBox_Data->setChecked(false);
         confirm("run1", -1, false, false);
-        QVERIFY(saveFrame == 1000 && worker().saveNumber == 1000);
+        QVERIFY(saveFrame == 1 && worker().saveNumber == 1);
         QVERIFY(worker().isSaveData && !worker().isSavePicture && !worker().isSaveVideo);
         QCOMPARE(boxes.boxes.size(), 2);
     }
 
+    // An earlier save of the same name is replaced as a whole or kept as it is.
+    void sameNameAgain()
+    {
+        QTemporaryDir dir;
+        saveDirectory = dir.path();
+        window->ui.lineEdit_savepath->setText(dir.path());
+        const QStringList earlier{"s_30_Frames.csv", "s_30_Frames_Grayscale.csv",
+                                  "s_5_Frames.csv",  "s_output_video.mp4",
+                                  "spic/s_1.png",    "spic/s_30.png"};
+        const QStringList others{"s2_5_Frames.csv", "s_x_Frames.csv", "spic/notes.txt",
+                                 "t_output_video.mp4"};
+        QVERIFY(QDir(dir.path()).mkdir("spic"));
+        for (const QString& file : earlier + others)
+            QVERIFY(QFile(dir.filePath(file)).open(QIODevice::WriteOnly));
+        const auto present = [&] {
+            QStringList found;
+            for (const QString& file : earlier + others)
+                if (QFile::exists(dir.filePath(file)))
+                    found << file;
+            return found;
+        };
+        BoxCatcher boxes;
+        boxes.answerNext(QMessageBox::No);
+        confirm("s", 2, true, true);
+        QVERIFY(present() == earlier + others && !worker().isSaveData);
+        boxes.answerNext(QMessageBox::Yes);
+        confirm("s", 2, true, true);
+        const QString question = "The folder already holds a save named \"s\". Replace it?";
+        QCOMPARE(boxes.texts(), (QStringList{question, question}));
+        QCOMPARE(present(), others);
+        QVERIFY(worker().isSaveData && runningDataManager->getSaveState());
+    }
+
     // Reports give text|bar width|Full-ON and Full-OFF enabled.
+    void saveProgress_data()
+    {
+        QTest::addColumn<bool>("failed");
+        QTest::addColumn<int>("stored");
+        QTest::addColumn<QString>("end");
+        QTest::newRow("success") << false << 30 << " save success";
+        QTest::newRow("failed") << true << 30 << " save failed";
+        QTest::newRow("ended early") << false << 12 << " save stopped, 12 of 30 frames stored";
+    }
     void saveProgress()
     {
+        QFETCH(bool, failed);
+        QFETCH(int, stored);
+        QFETCH(QString, end);
         window->ui.lineEdit_savepath->setText("/d");
-        // Confirmed twice while collecting: still one report per emission.
-        confirm("n", 2, false, false);
         confirm("n", 2, false, false);
         const auto report = [&](int progress) {
             runningDataManager->setSaveProgress(progress);
@@ -120,19 +180,21 @@ private slots:
                 .join('|');
         };
         QCOMPARE(report(1), QString("3.33333%|4|4|00"));
-        QCOMPARE(report(30), QString("Export Data..Please wait|140|140|00"));
-        worker().saveFailed = true;
+        QVERIFY(stored < 30 || report(30) == "Export Data..Please wait|140|140|00");
+        worker().saveFailed = failed;
+        worker().saveStoredFrames = stored;
         const QString before = QTime::currentTime().toString("h:mm:ss");
-        const QString end = report(-100);
+        const QString text = report(-100);
         const QString after = QTime::currentTime().toString("h:mm:ss");
-        QVERIFY2(end == before + " save failed|140|140|11" ||
-                     end == after + " save failed|140|140|11",
-                 qPrintable(end));
+        // The end fills the bar, whatever the reports before could show.
+        QVERIFY2(text == before + end + "|140|140|11" || text == after + end + "|140|140|11",
+                 qPrintable(text));
         // The end removes the connection: later reports show nothing.
-        QCOMPARE(report(5), end);
+        QCOMPARE(report(5), text);
     }
 
-    // Both calibrations done: the dark one's text is what stays.
+    // Both calibrations done: the dark one's text is what stays; one whose
+    // files were not stored says so.
     void filterSwitch()
     {
         runningDataManager->setMaxFlag(true);
@@ -143,6 +205,14 @@ private slots:
         QCOMPARE(worker().integrationTime.load(), 180);
         QCOMPARE(window->ui.label_save->text(), QString("Full-Off set success"));
         QVERIFY(!runningDataManager->getMaxFlag() && !runningDataManager->getMinFlag());
+        worker().maxNotStored = true;
+        runningDataManager->setMaxFlag(true);
+        window->threadSetMaxMinDialog();
+        QCOMPARE(window->ui.label_save->text(), QString("Full-On set, files not stored"));
+        worker().minNotStored = true;
+        runningDataManager->setMinFlag(true);
+        window->threadSetMaxMinDialog();
+        QCOMPARE(window->ui.label_save->text(), QString("Full-Off set, files not stored"));
         window->fftButton->click();
         QCOMPARE(window->fftButton->text(), QString("open FFT"));
         QVERIFY(!worker().isFft);
@@ -167,28 +237,36 @@ private slots:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QVector<uint32_t>>("values");
+        QTest::addColumn<int>("valid");
         QTest::newRow("rounding down")
-            << QByteArray("1000,4096,\n\n\n") << QVector<uint32_t>{1100, 4505};
-        QTest::newRow("empty parts") << QByteArray("12,,34,\n") << QVector<uint32_t>{13, 37};
+            << QByteArray("1000,4096,\n\n\n") << QVector<uint32_t>{1100, 4505} << 2;
+        QTest::newRow("empty parts") << QByteArray("12,,34,\n") << QVector<uint32_t>{13, 37} << 2;
         QTest::newRow("windows line ends, no last line end")
-            << QByteArray("1,\r\n\r\n2,3") << QVector<uint32_t>{1, 2, 3};
+            << QByteArray("1,\r\n\r\n2,3") << QVector<uint32_t>{1, 2, 3} << 3;
         QTest::newRow("not numbers, 32-bit overflow")
-            << QByteArray("x,-5, 20 ,4294967295,4294967296,\n")
-            << QVector<uint32_t>{0, 0, 22, 429496728, 0};
+            << QByteArray("x,-5, +20 ,4294967295,4294967296,\n")
+            << QVector<uint32_t>{0, 0, 22, 429496728, 0} << 2;
+        QTest::newRow("no number at all")
+            << QByteArray("x,\0,\n- ,", 8) << QVector<uint32_t>{0, 0, 0} << 0;
         QTest::newRow("more lines than the array")
             << QByteArray("1,").repeated(256).append('\n').repeated(256) + "2,\n"
-            << QVector<uint32_t>(65536, 1);
+            << QVector<uint32_t>(65536, 1) << 65536;
+        // Reading stops at the last value the array takes.
         QTest::newRow("one long line")
-            << QByteArray("5,").repeated(70000) << QVector<uint32_t>(65536, 5);
+            << QByteArray("5,").repeated(1000000) << QVector<uint32_t>(65536, 5) << 65536;
     }
     void calibrationFile()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QVector<uint32_t>, values);
+        QFETCH(int, valid);
         QBuffer file(&bytes);
         QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
-        const std::vector<uint32_t> read = readCalibration(file);
+        int numbers = -1;
+        const std::vector<uint32_t> read = readCalibration(file, &numbers);
         QCOMPARE(QVector<uint32_t>(read.begin(), read.end()), values);
+        QCOMPARE(numbers, valid);
+        QVERIFY(bytes.size() < 1000000 || file.pos() < 200000);
     }
 
     // Cancelled first, which keeps the directory the path field shows; the
