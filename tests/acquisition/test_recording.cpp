@@ -92,6 +92,7 @@ struct Case
     QString printed{};       // after the tables' frame numbers
     int laterRequest = 0;    // frame at which another save is asked for
     int frameType = CV_8UC1; // -1: empty frames
+    int saves = 1;           // one after the other in one worker
 };
 
 } // namespace
@@ -135,10 +136,11 @@ private slots:
         QTest::newRow("picture folder fails, video kept")
             << Case{"s", 3, true, true, 1, {}, "file:spic", directory + "\n", {directory}};
         // Two of three pictures cannot be written: each is said, the window
-        // is told once, and the recording runs to its end, not said saved.
+        // is told once per save, and the recording runs to its end, not said saved.
         const QString twice = picture + "\n" + picture + "\n";
-        QTest::newRow("pictures that cannot be written") << Case{
-            "s", 3, true, false, -1, {2}, "dirs:spic/s_1.png,spic/s_3.png", twice, {picture}};
+        QTest::newRow("pictures that cannot be written, twice")
+            << Case{"s",   3,         true, false, -1,      {2}, "dirs:spic/s_1.png,spic/s_3.png",
+                    twice, {picture}, "",   0,     CV_8UC1, 2};
         const QString encode = "Error: Could not encode the video frame.";
         QTest::newRow("video frame that does not encode")
             << Case{"s", 3, false, true, -1, {}, "", "", {encode}, "", 0, CV_8UC2};
@@ -178,38 +180,42 @@ private slots:
         }
         RunningDataManager::instance()->setSaveName(c.name);
         Tessary_VideoThread worker;
-        worker.savePath = dir.path().toStdString();
-        worker.saveNumber = c.count;
-        worker.isSavePicture = c.pictures;
-        worker.isSaveVideo = c.video;
-        worker.isSaveData = true;
         worker.frameRate = 2;
-
         StdoutCapture out;
         StderrCapture err;
         QSignalSpy failures(&worker, &Tessary_VideoThread::storeFailed);
         std::vector<uint8_t> raw(kRawFrameBytes, 0);
         // No file of the save grows past 4 kB: the disk is full.
         const FileSizeLimit limit(c.obstacle == "full" ? 4096 : RLIM_INFINITY);
-        for (int k = 1; worker.saveJob.active || k == 1; ++k) {
-            if (k == c.laterRequest) {
-                worker.saveNumber = 1;
-                worker.savePath = "/elsewhere";
-                worker.isSaveVideo = !c.video;
+        for (int save = 0; save < c.saves; ++save) {
+            worker.savePath = dir.path().toStdString();
+            worker.saveNumber = c.count;
+            worker.isSavePicture = c.pictures;
+            worker.isSaveVideo = c.video;
+            worker.isSaveData = true;
+            for (int k = 1; worker.saveJob.active || k == 1; ++k) {
+                if (k == c.laterRequest) {
+                    worker.saveNumber = 1;
+                    worker.savePath = "/elsewhere";
+                    worker.isSaveVideo = !c.video;
+                }
+                cv::Mat frame = c.frameType == CV_8UC1 ? frameNumber(k)
+                                : c.frameType < 0      ? cv::Mat()
+                                                  : cv::Mat(256, 256, c.frameType, cv::Scalar(k));
+                uint8_t* f = raw.data();
+                worker.keepFrame(f, f + kChunkBytes, f + 2 * kChunkBytes, f + 3 * kChunkBytes,
+                                 cv::Mat());
+                worker.recordFrame(frame);
             }
-            cv::Mat frame = c.frameType == CV_8UC1 ? frameNumber(k)
-                            : c.frameType < 0      ? cv::Mat()
-                                                   : cv::Mat(256, 256, c.frameType, cv::Scalar(k));
-            uint8_t* f = raw.data();
-            worker.keepFrame(f, f + kChunkBytes, f + 2 * kChunkBytes, f + 3 * kChunkBytes,
-                             cv::Mat());
-            worker.recordFrame(frame);
         }
-        QCOMPARE(err.text(), c.stderrText);
+        QCOMPARE(err.text(), c.stderrText.repeated(c.saves));
         QStringList texts;
         for (const QList<QVariant>& emission : failures)
             texts << emission.at(0).toString();
-        QCOMPARE(texts, QStringList(c.reported).replaceInStrings("%1", dir.path()));
+        QStringList reported;
+        for (int save = 0; save < c.saves; ++save)
+            reported += QStringList(c.reported).replaceInStrings("%1", dir.path());
+        QCOMPARE(texts, reported);
         // Done: nothing more is recorded, the tables hold every frame, and
         // only what was stored is said saved.
         QVERIFY(!worker.isSavePicture && !worker.isSaveVideo && !worker.isSaveData);
@@ -219,7 +225,8 @@ private slots:
         for (int k = 0; k < c.count; ++k)
             frames += QString::number(k) + "\n";
         QCOMPARE(QString::fromStdString(out.text()),
-                 (c.obstacle == "under a file" ? "open failed\n" : frames) + c.printed);
+                 ((c.obstacle == "under a file" ? "open failed\n" : frames) + c.printed)
+                     .repeated(c.saves));
 
         const QString videoFile = dir.filePath(c.name + "_output_video.mp4");
         QCOMPARE(videoFrames(videoFile), c.videoFrames);
