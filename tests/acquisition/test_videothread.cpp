@@ -194,7 +194,11 @@ private slots:
         std::atomic<bool> running{true};
         FT_STATUS status = FT_OK;
         ChunkReader reader(handle, status, running, std::chrono::milliseconds(112));
-        uint32_t next = 0, pushed = 0; // the board's next frame, frames handed to it
+        // Frame 0 is the late answer to an earlier reader's request: dropped.
+        board->pushFrame(tagged(0));
+        DWORD written = 0;
+        FT_Write(handle, chunkRequest(2).data(), 6, &written);
+        uint32_t next = 1, pushed = 1; // the board's next frame, frames handed to it
         for (int trial = 0; trial < 100; ++trial) {
             for (; pushed < next + 2; ++pushed)
                 board->pushFrame(tagged(pushed));
