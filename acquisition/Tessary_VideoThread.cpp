@@ -11,6 +11,7 @@
 #include <ctime>
 #include <iomanip>
 #include <iostream>
+#include <limits>
 #include <locale>
 #include <mutex>
 #include <sstream>
@@ -114,6 +115,28 @@ void turnAndMirror(cv::Mat& frame, int angle, int flipCode)
         cv::flip(frame, frame, 1);
 }
 
+int rawIndexShownAt(int shownIndex, int angle, int flipCode)
+{
+    const int row = shownIndex / kFrameSide;
+    int col = shownIndex % kFrameSide;
+    if (flipCode == 1)
+        col = kFrameSide - 1 - col;
+    // The matrix the turn was made with, inverted: it takes a place of the
+    // turned picture back to the frame, as warpAffine itself samples it.
+    const cv::Point2f centre(float(kFrameSide / 2), float(kFrameSide / 2));
+    cv::Mat back;
+    cv::invertAffineTransform(cv::getRotationMatrix2D(centre, -angle, 1.0), back);
+    const auto at = [&](int i) {
+        return back.at<double>(i, 0) * col + back.at<double>(i, 1) * row + back.at<double>(i, 2);
+    };
+    // Quarter turns land on whole pixels; rounding drops the sine's last bits.
+    const int c = cvRound(at(0));
+    const int r = cvRound(at(1));
+    if (c < 0 || c >= kFrameSide || r < 0 || r >= kFrameSide)
+        return -1;
+    return r * kFrameSide + c;
+}
+
 void Tessary_VideoThread::run()
 {
     // start() raised the flag before the thread began; a stop() since then
@@ -183,10 +206,14 @@ void Tessary_VideoThread::run()
 
         emit sendMatToUI(frame);
         if (runningDataManagerVT->getShowState()) {
-            // Raw-frame order: rotation and mirroring do not move the pixel.
+            // The pick is a place of the turned and mirrored picture: read out
+            // the pixel shown there, NaN where the turn left the place empty.
             const int index = runningDataManagerVT->getShowIndex();
-            if (index >= 0 && index < kFramePixels)
-                emit labelCurrentShow(currentData[index]);
+            if (index >= 0 && index < kFramePixels) {
+                const int pixel = rawIndexShownAt(index, angle, flipCode);
+                emit labelCurrentShow(pixel >= 0 ? currentData[pixel]
+                                                 : std::numeric_limits<double>::quiet_NaN());
+            }
         }
 
         QThread::msleep(kFramePauseMs);

@@ -81,3 +81,8 @@ void convertPixels(PixelKernel kernel, const unsigned char* raw, const uint32_t*
 // `angle` degrees about (128, 128), then mirrors it about the vertical axis
 // when the flip code is 1.
 void turnAndMirror(cv::Mat& frame, int angle, int flipCode);
+
+// Where a place of that picture comes from: the raw-frame index of the pixel
+// shown at `shownIndex` (row * 256 + column), or -1 on the border the turn
+// leaves empty.
+int rawIndexShownAt(int shownIndex, int angle, int flipCode);

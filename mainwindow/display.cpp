@@ -328,9 +328,11 @@ bool Tessary_Interface::eventFilter(QObject* obj, QEvent* event)
 
 void Tessary_Interface::labelCurrentShow(double current)
 {
+    // NaN: the place is on the border that a turned picture leaves empty.
+    const QString value =
+        qIsNaN(current) ? QString("no pixel") : QString::number(current, 'g', 6) + "nA";
     ui.label_current->setText("( " + QString::number(selectedCol) + " , " +
-                              QString::number(selectedRow) + " ) :" +
-                              QString::number(current, 'g', 6) + "nA");
+                              QString::number(selectedRow) + " ) :" + value);
 }
 
 void Tessary_Interface::toggleFullscreen()

@@ -124,12 +124,16 @@ private slots:
     {
         QTest::addColumn<int>("turns"); // clockwise quarter turns
         QTest::addColumn<int>("flip");
-        QTest::addColumn<int>("index"); // selected pixel, raw-frame order
-        QTest::newRow("90 degrees") << 1 << 0 << 65535;
-        QTest::newRow("180 degrees") << 2 << 0 << 300;
-        QTest::newRow("270 degrees") << 3 << 0 << 0;
-        QTest::newRow("90 degrees, then mirrored") << 1 << 1 << 300;
+        QTest::addColumn<int>("index"); // picked place in the picture: row * 256 + column
+        QTest::newRow("0 degrees") << 0 << 0 << 300;
+        QTest::newRow("90 degrees, on the empty first column") << 1 << 0 << 1280;
+        QTest::newRow("180 degrees, bottom-right corner") << 2 << 0 << 65535;
+        QTest::newRow("270 degrees") << 3 << 0 << 300;
         QTest::newRow("mirrored") << 0 << 1 << 77;
+        QTest::newRow("90 degrees, mirrored") << 1 << 1 << 300;
+        QTest::newRow("180 degrees, mirrored") << 2 << 1 << 40000;
+        QTest::newRow("270 degrees, mirrored") << 3 << 1 << 65534;
+        QTest::newRow("90 degrees, mirrored, on the empty last column") << 1 << 1 << 2815;
         QTest::newRow("0 degrees, selected index past the frame") << 0 << 0 << 65536;
     }
 
@@ -140,10 +144,8 @@ private slots:
         QFETCH(int, index);
         std::vector<std::vector<uint8_t>> pushed; // all pixels different, in every frame
         for (uint32_t f = 0; f < 3; ++f) {
-            pushed.push_back(rawFrame([&](int i) {
-                return i == index ? kZeroLevel + (1u << 20) // 150.6024 nA
-                                  : kZeroLevel + (uint32_t(i) + 65536 * f) * 2654435761u % 0xFB000;
-            }));
+            pushed.push_back(rawFrame(
+                [&](int i) { return kZeroLevel + uint32_t(i) * 40503u % 65536 * 15 + f; }));
             board->pushFrame(pushed.back());
         }
         for (int i = 0; i < turns; ++i)
@@ -160,10 +162,19 @@ private slots:
         for (std::size_t i = 0; i < 4 * frames.size(); ++i)
             requests << chunkRequest(int(i % 4));
         QCOMPARE(hostWrites(*board), requests);
-        // The selected pixel's current after each frame, whatever the turn.
-        const int shown = index < kFramePixels ? int(frames.size()) : 0;
-        QCOMPARE(currents.mid(0, 3), QVector<double>(std::min(shown, 3), 150.6024));
-        QCOMPARE(currents.size(), shown);
+        // The current of the pixel shown at the picked place (1 + its index,
+        // 0 on the empty border), after each frame.
+        cv::Mat source(256, 256, CV_32F);
+        for (int i = 0; i < kFramePixels; ++i)
+            source.at<float>(i) = float(i + 1);
+        turnAndMirror(source, 90 * turns, flip);
+        QCOMPARE(currents.size(), index < kFramePixels ? int(frames.size()) : 0);
+        for (int f = 0; f < std::min(int(currents.size()), 3); ++f) {
+            const int pixel = int(source.at<float>(index)) - 1;
+            QCOMPARE(currents[f],
+                     pixel < 0 ? qQNaN()
+                               : pixelCurrentRounded(rawPixel(&pushed[f][4 * pixel]), 25, 166));
+        }
     }
 
     // Every pixel of a board frame carries its frame number; the board hands
@@ -183,7 +194,11 @@ private slots:
         std::atomic<bool> running{true};
         FT_STATUS status = FT_OK;
         ChunkReader reader(handle, status, running, std::chrono::milliseconds(112));
-        uint32_t next = 0, pushed = 0; // the board's next frame, frames handed to it
+        // Frame 0 is the late answer to an earlier reader's request: dropped.
+        board->pushFrame(tagged(0));
+        DWORD written = 0;
+        FT_Write(handle, chunkRequest(2).data(), 6, &written);
+        uint32_t next = 1, pushed = 1; // the board's next frame, frames handed to it
         for (int trial = 0; trial < 100; ++trial) {
             for (; pushed < next + 2; ++pushed)
                 board->pushFrame(tagged(pushed));

@@ -53,9 +53,10 @@ private slots:
 
     // Refused before the board is open. Start sends no command of its own and
     // pauses the battery poll; a second press within a second is not
-    // delivered; the picked pixel's current follows the frames (the picture
-    // itself is the worker's and the full-screen test's); stop sends the reset
-    // frame, and a frame still queued is not drawn.
+    // delivered; with the picture turned twice, the current of the pixel shown
+    // at the picked place follows the frames (the picture itself is the
+    // worker's and the full-screen test's); stop sends the reset frame, and a
+    // frame still queued is not drawn.
     void startShowStop()
     {
         BoxCatcher boxes;
@@ -63,11 +64,13 @@ private slots:
         QCOMPARE(boxes.texts(), QStringList{"No Device Connected"});
         QVERIFY(!isRuning && !window->videoThread->isRunning());
         QVERIFY(openBoard());
-        // Pixel (col 128, row 64) at full scale: 25 pC in 166 us.
+        // Pixel (col 128, row 192), shown at (128, 64), at full scale: 25 pC in 166 us.
         const auto raw =
-            rawFrame([](int i) { return i == 64 * 256 + 128 ? 4096u + (1u << 20) : 0u; });
+            rawFrame([](int i) { return i == 192 * 256 + 128 ? 4096u + (1u << 20) : 0u; });
         for (int i = 0; i < 200; ++i)
             board->pushFrame(raw);
+        window->ui.pushButton_rotate->click();
+        window->ui.pushButton_rotate->click();
         QTest::mousePress(window->ui.label, Qt::LeftButton, Qt::NoModifier, QPoint(300, 150));
 
         board->clearHostLog();
@@ -126,16 +129,6 @@ private slots:
                      QString("Error: 断开连接"));
     }
 
-    void mirrorAndRotateReachTheWorker()
-    {
-        window->ui.pushButton_mirror->click();
-        window->ui.pushButton_rotate->click();
-        QCOMPARE(runningDataManager->getFlipCode(), 1);
-        QCOMPARE(runningDataManager->getRotationAngle(), 90);
-        window->ui.pushButton_mirror->click();
-        QCOMPARE(runningDataManager->getFlipCode(), 0);
-    }
-
     // After a pick at (10, 10), pixel (4, 4); only the left button picks.
     void pixelPicks_data()
     {
@@ -155,6 +148,9 @@ private slots:
         QTest::mousePress(window->ui.label, Qt::MouseButton(button), Qt::NoModifier, at);
         QCOMPARE(QPoint(window->selectedCol, window->selectedRow), pixel);
         QCOMPARE(runningDataManager->getShowIndex(), pixel.y() * 256 + pixel.x());
+        window->labelCurrentShow(qQNaN()); // the border a turned picture leaves empty
+        QCOMPARE(window->ui.label_current->text(),
+                 QString("( %1 , %2 ) :no pixel").arg(pixel.x()).arg(pixel.y()));
     }
 };
 
