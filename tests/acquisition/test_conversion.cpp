@@ -5,6 +5,8 @@
 
 #include <QtTest>
 
+#include <cmath>
+#include <complex>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -181,6 +183,40 @@ private slots:
             QVERIFY2(same(kFramePixels),
                      qPrintable(QString("frame conversion, kind %1").arg(kind)));
         }
+    }
+
+    // Stripes `cycles` times down the frame over alternating columns. Their two
+    // halves sit in spectrum rows 128 - cycles and 128 + cycles, and the notch
+    // holds rows 0..99 and 156..255: 28 cycles lose one half only. Left are the
+    // columns, the mean and the kept halves, their magnitude stretched to
+    // 0..255; the stripes' rounding to whole levels leaves a level or two.
+    void rippleNotchRows_data()
+    {
+        QTest::addColumn<int>("cycles");
+        QTest::addColumn<int>("halvesKept");
+        QTest::newRow("27 cycles kept") << 27 << 2;
+        QTest::newRow("28 cycles, one half kept") << 28 << 1;
+        QTest::newRow("29 cycles removed") << 29 << 0;
+        QTest::newRow("127 cycles removed") << 127 << 0;
+    }
+    void rippleNotchRows()
+    {
+        QFETCH(int, cycles);
+        QFETCH(int, halvesKept);
+        const auto stripe = [=](int r) { return std::polar(31.75, 2 * M_PI * cycles * r / 256); };
+        cv::Mat image = frameOf([&](int r, int c) {
+            return (c % 2 ? 128 : 0) + std::lround(63.5 + 2 * stripe(r).real());
+        });
+        cv::Mat left(256, 256, CV_32F);
+        for (int r = 0; r < 256; ++r)
+            for (int c = 0; c < 256; ++c)
+                left.at<float>(r, c) =
+                    std::abs((c % 2 ? 191.5 : 63.5) + (halvesKept > 0 ? stripe(r) : 0.0) +
+                             (halvesKept > 1 ? std::conj(stripe(r)) : 0.0));
+        cv::normalize(left, left, 0, 255, cv::NORM_MINMAX);
+        left.convertTo(left, CV_8U);
+        Tessary_VideoThread().removeRipple(image);
+        QVERIFY(cv::norm(image, left, cv::NORM_INF) <= 2);
     }
 
     void rippleFilter_data()
