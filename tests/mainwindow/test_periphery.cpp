@@ -24,20 +24,19 @@ const char* const kInfoFile = "tessary_info.json";
 // The configuration file's keys, in the record's field order.
 QStringList infoKeys()
 {
-    QStringList keys{"side_a",     "side_b",     "treset",      "mCFG_REG", "mTcalibration",
-                     "fps",        "mGOA_DC2",   "mGOA_DC1",    "mVGL",     "mTFT_Vbias",
-                     "mTFT_VCOM",  "mGOA_DCH",   "mGOA_DC3",    "mMUX_H",   "mMUX_L",
-                     "mPixel_DC1", "mPixel_DC2", "mPixel_DC3",  "mVclk_H",  "mVscan_L",
-                     "mVscan_H",   "mBK1",       "scan_ck_high"};
+    QStringList keys = QString("side_a side_b treset mCFG_REG mTcalibration fps mGOA_DC2 mGOA_DC1 "
+                               "mVGL mTFT_Vbias mTFT_VCOM mGOA_DCH mGOA_DC3 mMUX_H mMUX_L "
+                               "mPixel_DC1 mPixel_DC2 mPixel_DC3 mVclk_H mVscan_L mVscan_H mBK1 "
+                               "scan_ck_high")
+                           .split(' ');
     for (int i = 1; i <= 8; ++i)
         keys << QString("ck%1_start").arg(i);
     keys << "scan_high";
     for (int i = 1; i <= 32; ++i)
         keys << QString("scan%1_start").arg(i);
-    return keys << QStringList{
-               "scan_total_period", "rst_fall", "rst_rise", "Stv_rise",    "Stv_fall",
-               "ck_start",          "ck_high",  "ck_low",   "ck_num",      "xck_start",
-               "xck_high",          "xck_low",  "xck_num",  "total_period"};
+    return keys + QString("scan_total_period rst_fall rst_rise Stv_rise Stv_fall ck_start ck_high "
+                          "ck_low ck_num xck_start xck_high xck_low xck_num total_period")
+                      .split(' ');
 }
 
 } // namespace
@@ -201,8 +200,6 @@ private slots:
         const QByteArray file = written.open(QIODevice::ReadOnly) ? written.readAll() : "";
         QCOMPARE(file, closed ? QJsonDocument(record).toJson(QJsonDocument::Indented)
                               : QByteArray(20000, 'x'));
-        QVERIFY(!closed ||
-                file.startsWith("{\n    \"Stv_fall\": \"\",\n    \"Stv_rise\": \"\",\n"));
     }
 
     // No file is told; a file that is not JSON changes nothing; then every
@@ -222,18 +219,18 @@ private slots:
         QCOMPARE(values().count("old"), 78);
         // Field k takes key k's text; a number, a truth value or a missing key
         // gives nothing.
-        const QStringList keys = infoKeys();
         QJsonObject record;
-        for (int k = 0; k < keys.size(); ++k)
-            record.insert(keys[k], QString::number(k));
+        QStringList expected;
+        for (const QString& key : infoKeys()) {
+            expected << QString::number(expected.size());
+            record.insert(key, expected.back());
+        }
         record["mGOA_DC2"] = 1.5;
         record["mGOA_DC1"] = true;
         record.remove("total_period");
+        expected[6] = expected[7] = expected[77] = "";
         QVERIFY(writeFile(kInfoFile, QJsonDocument(record).toJson()));
         window->InitJson();
-        QStringList expected;
-        for (int k = 0; k < 78; ++k)
-            expected << (k == 6 || k == 7 || k == 77 ? QString() : QString::number(k));
         QCOMPARE(values(), expected);
     }
 };
