@@ -4,8 +4,10 @@
 
 void Tessary_Interface::onVoltageDButtonClicked()
 {
-    // Each opening leaves its dialog behind as a hidden child of the window.
     auto* details = new VoltageDetails(this);
+    // exec() deletes it when it returns, so no hidden dialog piles up behind
+    // each click; on the heap it stays safe should the window go first.
+    details->setAttribute(Qt::WA_DeleteOnClose);
     details->exec();
 }
 

@@ -1,11 +1,9 @@
 // The D2XX stand-in and the simulated board as the program sees them: every
 // answer byte-exact, through the D2XX calls only (plus the board's test
-// controls); the bus's list of serial numbers and the board's scene.
+// controls).
 #include "Bus.h"
-#include "Scene.h"
 #include "SimSupport.h"
 #include "d2xx.h"
-#include "devicechange.h"
 
 #include <QtTest>
 
@@ -23,19 +21,7 @@ QByteArray request(char group, char code)
     return QByteArray("\xFF\xAA") + group + code + "\x0D\xEB";
 }
 
-// A register frame: head, payload and the low byte of the payload's sum (plus an error).
-QByteArray configFrame(char code, const QByteArray& payload, int checksumError = 0)
-{
-    int sum = checksumError;
-    for (char c : payload)
-        sum += uchar(c);
-    return request(0x00, code) + payload + char(sum);
-}
-
 const QByteArray kBattery = request(0x00, char(0xA5));
-
-// A frame to push whose chunks all differ.
-const std::vector<uint8_t> kPattern = rawFrame([](int i) { return uint32_t(i) * 2654435761u; });
 
 // Gathers n bytes: a status query and a read of the count it reported, which
 // must come whole at once; with nothing queued, a read of all that is missing,
@@ -102,88 +88,37 @@ private slots:
             QCOMPARE(statuses(bad), (QList<FT_STATUS>{invalid, invalid, invalid, invalid}));
     }
 
-    // The writes and the exact answer, with one frame pushed. A row named after
-    // a fault has that fault switched on.
+    // The writes and the exact answer: a parameter block that comes late, and
+    // a frame chunk asked for just before the handle is opened anew.
     void answers_data()
     {
         QTest::addColumn<Frames>("writes");
         QTest::addColumn<QByteArray>("expected");
-        auto row = [](const char* name, const Frames& writes, const QByteArray& expected) {
-            QTest::newRow(name) << writes << expected;
-        };
-        auto chunk = [](char k) { return request(0, k); };
-        auto mode = [](const char* twice) { return request(0, char(0xA4)) + twice; };
-        auto block = [](char active, char fps, const QByteArray& adc, const QByteArray& dac,
-                        const QByteArray& timing) { // the 256-byte parameter block
-            return (QByteArray(1, active) + fps + QByteArray::fromHex("00020001") + adc +
-                    QByteArray(3, 0) + dac + timing)
+        const QByteArray params = request(0x00, char(0xFF));
+        // Mode 2 at 9 frames/s, version 2.1; then ADC, DAC and SCAN timing.
+        const QByteArray block0 =
+            QByteArray::fromHex("02 09 00020001 0019F0 0019F0 01BF 000000"
+                                "8000 8000 8000 8000 8000 8000 E000 2000 "
+                                "8000 2000 9333 9333 8000 8000 8333 4000"
+                                "0010F447 000015E0 00000FA0 000007D0 00000640 00000320 "
+                                "00000000 001F001F")
                 .leftJustified(256, 0);
-        };
-        const QByteArray reset = request(0x01, 0x00), params = request(0x00, char(0xFF));
-        // The power-on values.
-        const QByteArray adc0 = QByteArray::fromHex("0019F0 0019F0 01BF");
-        const QByteArray dac0 = QByteArray::fromHex(
-            "8000 8000 8000 8000 8000 8000 E000 2000 8000 2000 9333 9333 8000 8000 8333 4000");
-        // 1,111,111 x 100 ns (9 frames/s), 5600, 4000, 2000, 1600, 800, 0, trigger 31/31.
-        const QByteArray scan0 = QByteArray::fromHex(
-            "0010F447 000015E0 00000FA0 000007D0 00000640 00000320 00000000 001F001F");
-        const QByteArray block0 = block(2, 9, adc0, dac0, scan0);
-        const QByteArray f(reinterpret_cast<const char*>(kPattern.data()), 4 * kChunk);
-        // The scene's frame 1 at an integration time of 20,000 ticks, 500 us.
-        const auto scene = boardsim::renderScene(boardsim::Board(kSerial).sceneSeed(), 1, 500);
-        const QByteArray scene1(reinterpret_cast<const char*>(scene.data()), kChunk);
-        const QByteArray b = kBattery, adc = QByteArray::fromHex("004E20 004E20 01BF");
-        const QByteArray dac = QByteArray(30, 0x12) + "\xFF\xAA"; // a head as payload
-        const QByteArray scan = QByteArray::fromHex("004C4B40") + QByteArray(28, 3); // 2/s
-        const QByteArray period = QByteArray::fromHex("001E8480"); // 2,000,000 x 100 ns: 5/s
-        // GOA keeps its total period in the thirteenth field.
-        const QByteArray goa = QByteArray(48, 1) + period + QByteArray(84, 2);
-        row("chunks, one asked again", {chunk(0) + chunk(1) + chunk(2) + chunk(3) + chunk(2)},
-            f + f.mid(2 * kChunk, kChunk));
-        // The parameter block: the defaults, configuration held until SystemReset.
-        row("defaults, pending", {configFrame(0xA0, adc) + mode("\x01\x01") + params}, block0);
-        row("goa, odd mode ignored, back to gate ic, bad checksum applied",
-            {configFrame(0xA2, goa) + mode("\x01\x01") + mode("\x02\x01") + reset + params +
-             configFrame(0xA0, adc, 1) + configFrame(0xA1, dac) + configFrame(0xA3, scan) +
-             mode("\x02\x02") + reset + params},
-            block(1, 5, adc0, dac0, goa) + block(2, 2, adc, dac, scan));
-        // Framing; the battery byte is 87 by default.
-        Frames single; // junk, then a request inside a payload, each byte its own write
-        for (char c : "\x42" + configFrame(0xA1, b + QByteArray(26, 0)) + b)
-            single << QByteArray(1, c);
-        row("byte by byte", single, "\x57");
-        row("junk, stray and broken heads",
-            {QByteArray::fromHex("00FF13AA") + b.left(5) + "\xEC" + b}, "\x57");
-        row("packed, unknown request skipped", {b + request(0, 0x42) + reset + b}, "\x57\x57");
-        // Pacing at the active timing (200 ms), and the faults.
-        // Chunk 0 starts the next frame: with the pushed one used, the scene.
-        row("paced",
-            {configFrame(0xA0, adc) + configFrame(0xA3, period + QByteArray(28, 0)) + reset +
-             chunk(0) + chunk(0)},
-            f.left(kChunk) + scene1);
-        row("extra bytes", {chunk(0) + chunk(1)},
-            f.left(kChunk) + QByteArray(5, char(0xEE)) + f.mid(kChunk, kChunk));
-        row("late", {params + b}, block0 + "\x57"); // holds back what came after
-        // Silent for the first write, which still configures.
-        row("silent", {configFrame(0xA0, adc) + reset + params + b + chunk(0), params},
-            block(2, 9, adc, dac0, scan0));
-        row("reopened", {b + chunk(0)}, ""); // no stale answer reaches the next reader
+        // The block at power-on, late; it holds back what came after. The
+        // battery byte is 87 by default.
+        QTest::newRow("late") << Frames{params + kBattery} << block0 + "\x57";
+        // No stale answer reaches the next reader.
+        QTest::newRow("reopened") << Frames{kBattery + request(0, 0)} << QByteArray();
     }
     void answers()
     {
         QFETCH(Frames, writes);
         QFETCH(QByteArray, expected);
-        const QByteArray fault = QTest::currentDataTag();
-        board->pushFrame(kPattern);
-        board->setPaced(fault == "paced");
-        board->injectExtraBytesAfterNextChunk(fault == "extra bytes" ? 5 : 0);
-        board->setParamAnswerDelay(fault == "late" ? 300ms : 0ms);
-        board->setSilent(fault == "silent");
-        for (const QByteArray& w : writes) {
+        const QByteArray tag = QTest::currentDataTag();
+        board->setPaced(false);
+        board->setParamAnswerDelay(tag == "late" ? 300ms : 0ms);
+        for (const QByteArray& w : writes)
             QCOMPARE(send(w), FT_STATUS(FT_OK));
-            board->setSilent(false);
-        }
-        if (fault == "reopened") {
+        if (tag == "reopened") {
             FT_Close(h);
             QCOMPARE(FT_OpenEx(const_cast<char*>(kSerial), FT_OPEN_BY_SERIAL_NUMBER, &h),
                      FT_STATUS(FT_OK));
@@ -197,7 +132,7 @@ private slots:
         QCOMPARE(FT_SetTimeouts(h, 20, 20), FT_STATUS(FT_OK));
         QCOMPARE(FT_Read(h, &rx, 1, &got), FT_STATUS(FT_OK));
         QCOMPARE(got, DWORD(0));
-        const auto least = fault == "paced" ? 200ms : fault == "late" ? 300ms : 0ms;
+        const auto least = tag == "late" ? 300ms : 0ms;
         QVERIFY(std::chrono::steady_clock::now() - board->hostLog().front().time >= least);
         QCOMPARE(hostWrites(*board), writes + Frames{kBattery});
     }
@@ -217,47 +152,6 @@ private slots:
         received += collect(h, 12 * kChunk + 40 - received).size();
         QCOMPARE(QList<int>({failures, received, int(board->framesServed())}),
                  QList<int>({0, 12 * kChunk + 40, 3}));
-    }
-
-    void deviceChangeMessages()
-    {
-        QList<uintptr_t> seen;
-        QObject receiver;
-        platform::subscribeDeviceChange(&receiver, [&](MSG* msg) {
-            QCOMPARE(QThread::currentThread(), receiver.thread());
-            seen << (msg->message == WM_DEVICECHANGE ? msg->wParam : 0);
-        });
-        boardsim::Bus::instance().attach("TS256X09");
-        boardsim::Bus::instance().attach("TS256X09"); // attached already: no second message
-        std::thread([] { boardsim::Bus::instance().detach("TS256X09"); }).join();
-        QTRY_COMPARE(seen, (QList<uintptr_t>{DBT_DEVICEARRIVAL, DBT_DEVICEREMOVECOMPLETE}));
-    }
-
-    // Unset: the one default board. Items trimmed and cut to 15; blank items and repeats skipped.
-    void serialList()
-    {
-        QList<std::vector<std::string>> parsed;
-        for (const char* value : {static_cast<const char*>(nullptr), "",
-                                  " A1 ,, \t,0123456789ABCDEFGH,A1,0123456789ABCDEXY"})
-            parsed << boardsim::Bus::parseSerials(value);
-        QVERIFY(parsed ==
-                (QList<std::vector<std::string>>{{"TS256A01"}, {}, {"A1", "0123456789ABCDE"}}));
-    }
-
-    void sceneGrowsWithIntegration()
-    {
-        using namespace boardsim;
-        QList<double> peaks; // the brightest pixel above the zero level, in parts of full scale
-        for (double micros : {50, 166, 500, 4000}) {
-            const auto f = renderScene(9, 2, micros);
-            uint32_t top = 0;
-            for (std::size_t i = 0; i < kPixels; ++i)
-                top = std::max(top, qFromLittleEndian<quint32>(&f[4 * i]));
-            peaks << double(top - kZeroLevel) / kFullScale;
-        }
-        QVERIFY(peaks[0] < peaks[1] && peaks[1] < peaks[2]);
-        QVERIFY2(peaks[1] > 0.6 && peaks[1] < 0.85, QByteArray::number(peaks[1])); // about 70 %
-        QCOMPARE(peaks[3], 1.0); // saturated, clamped
     }
 };
 
