@@ -123,10 +123,9 @@ private slots:
         for (const QByteArray& frame : hostWrites(*board_))
             seen += frame.toHex().toUpper() + "|";
         seen += "#" + window_->ui.label_save->text() + "#" + QString::fromStdString(capture.text());
-        QVERIFY2(QRegularExpression(QRegularExpression::wildcardToRegularExpression(command.result))
-                     .match(seen)
-                     .hasMatch(),
-                 qPrintable(seen));
+        const QRegularExpression pattern(
+            QRegularExpression::wildcardToRegularExpression(command.result));
+        QVERIFY2(pattern.match(seen).hasMatch(), qPrintable(seen));
         // Again however the command ended, unless the link was found lost.
         QCOMPARE(window_->batteryTimer.isActive(), !unplugged);
         if (command.values.isEmpty())
