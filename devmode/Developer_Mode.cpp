@@ -1,11 +1,12 @@
 #include "Developer_Mode.h"
 
+#include "FrameCodec.h"
 #include "RunningDataManager.h"
+#include "WindowLook.h"
 #include "ui_developer_mode.h"
 
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QWidgetAction>
@@ -17,29 +18,6 @@
 RunningDataManager* runningState = RunningDataManager::instance();
 std::string s1;
 std::string t1 = "0123456789ABCDEF";
-
-namespace {
-
-const char* const kMenuBarStyle =
-    "QMenuBar {    background-color: #F8F8F8;    font-family: Arial, sans-serif;    font-size: "
-    "14px;    border-bottom: 1px solid #CC8C6A26;}QMenuBar::item {    background-color: #F8F8F8;  "
-    "  color: #333333;    font-family: Arial, sans-serif;    font-size: 14px;    width: 20px;    "
-    "padding: 3px ;}QMenuBar::item:selected {    background-color: #FFFFFF;    color: #886827;}";
-
-const char* const kMenuEntryStyle =
-    "QPushButton {     background-color: #e4d8cb;    color: #1a1a1a;    font-family: Arial, "
-    "sans-serif;    font: 12px;    border: 0px solid #CC8C6A26;    border-bottom: 1px solid "
-    "#CC8C6A26;    padding: 4px 20px 4px 10px;    text-align: left;} QPushButton:hover {     "
-    "background-color: #CC8C6A26;}";
-
-// The About entry carries the same declarations with the border lines first.
-const char* const kAboutEntryStyle =
-    "QPushButton {     background-color: #e4d8cb;    color: #1a1a1a;    border: 0px solid "
-    "#CC8C6A26;    border-bottom: 1px solid #CC8C6A26;    font-family: Arial, sans-serif;    "
-    "font: 12px;    padding: 4px 20px 4px 10px;    text-align: left;} QPushButton:hover {     "
-    "background-color: #CC8C6A26;}";
-
-} // namespace
 
 Developer_Mode::Developer_Mode(QWidget* parent) : QWidget(parent, Qt::WindowFlags())
 {
@@ -66,12 +44,12 @@ Developer_Mode::~Developer_Mode()
 void Developer_Mode::initMenu()
 {
     developerMenuBar = new QMenuBar(this);
-    developerMenuBar->setStyleSheet(kMenuBarStyle);
+    developerMenuBar->setStyleSheet(windowlook::menuBar("#FFFFFF"));
 
     settingMenu = new QMenu("    Setting    ", this);
     helpMenu = new QMenu("    Help    ", this);
-    settingMenu->setStyleSheet("QMenu { border: none;}");
-    helpMenu->setStyleSheet("QMenu { border: none;}");
+    settingMenu->setStyleSheet(windowlook::kMenu);
+    helpMenu->setStyleSheet(windowlook::kMenu);
 
     clientModeAction = new QWidgetAction(this);
     aboutAction = new QWidgetAction(this);
@@ -82,10 +60,8 @@ void Developer_Mode::initMenu()
     aboutButton = new QPushButton("About", this);
     languageButton = new QPushButton("Language", this);
     contactButton = new QPushButton("Contact Us", this);
-    clientModeButton->setStyleSheet(kMenuEntryStyle);
-    aboutButton->setStyleSheet(kAboutEntryStyle);
-    languageButton->setStyleSheet(kMenuEntryStyle);
-    contactButton->setStyleSheet(kMenuEntryStyle);
+    for (QPushButton* button : {clientModeButton, aboutButton, languageButton, contactButton})
+        button->setStyleSheet(windowlook::kMenuEntry);
 
     clientModeAction->setDefaultWidget(clientModeButton);
     aboutAction->setDefaultWidget(aboutButton);
@@ -130,9 +106,8 @@ void Developer_Mode::logHex(const void* data, size_t length)
 
 void Developer_Mode::SystemReset()
 {
-    unsigned char frame[6] = {0xFF, 0xAA, 0x01, 0x00, 0x0D, 0xEB};
-    DWORD written = 0;
-    ftStatus = FT_Write(ftHandle, frame, sizeof frame, &written);
+    ftStatus =
+        framecodec::writeBytes(ftHandle, framecodec::kSystemReset, sizeof framecodec::kSystemReset);
 }
 
 void Developer_Mode::Calculation_Parameters(int)
@@ -144,9 +119,7 @@ bool Developer_Mode::accessLocked()
 {
     if (!runningState->getRunningState())
         return false;
-    QMessageBox box;
-    box.setText("Access prohibited during operation");
-    box.exec();
+    framecodec::showPlainBox("Access prohibited during operation");
     return true;
 }
 

@@ -85,6 +85,14 @@ public slots:
 protected:
     // True (after showing the refusal) while acquisition runs.
     bool accessLocked();
+    // Sends a configuration frame (none when `size` is 0) and the reset that
+    // applies it; ftStatus keeps the first failure. False, after telling the
+    // user, when a write failed.
+    bool sendAndReset(const unsigned char* frame, std::size_t size);
+
+private:
+    // While a preset runs its caller reads ftStatus and reports a failed write.
+    bool presetRunning = false;
 };
 
 // The instance the main window creates; paints its background picture.

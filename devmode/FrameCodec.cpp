@@ -36,16 +36,36 @@ unsigned char payloadChecksum(const unsigned char* payload, std::size_t length)
     return static_cast<unsigned char>(sum & 0xFF);
 }
 
+unsigned char panelMode(bool goaChecked, bool gateIcChecked)
+{
+    if (goaChecked)
+        return kModeGoa;
+    return gateIcChecked ? kModeGateIc : 0;
+}
+
+std::vector<unsigned char> modeFrame(unsigned char mode)
+{
+    if (mode == 0)
+        return {};
+    std::vector<unsigned char> frame(kHeadBytes + 2, mode);
+    putHead(frame.data(), kModeCommand);
+    return frame;
+}
+
 FT_STATUS writeBytes(FT_HANDLE handle, const unsigned char* bytes, DWORD length)
 {
     DWORD written = 0;
     return FT_Write(handle, const_cast<unsigned char*>(bytes), length, &written);
 }
 
-FT_STATUS pauseAndReset(FT_HANDLE handle)
+FT_STATUS sendAndReset(FT_HANDLE handle, const unsigned char* frame, std::size_t size)
 {
+    FT_STATUS sent = FT_OK;
+    if (size != 0)
+        sent = writeBytes(handle, frame, DWORD(size));
     QThread::msleep(kApplyPauseMs);
-    return writeBytes(handle, kSystemReset, sizeof kSystemReset);
+    const FT_STATUS reset = writeBytes(handle, kSystemReset, sizeof kSystemReset);
+    return sent != FT_OK ? sent : reset;
 }
 
 void showPlainBox(const QString& text)

@@ -1,6 +1,7 @@
 // What the developer window and the main window share when they build
-// configuration frames: heads, big-endian fields, the payload checksum, the
-// voltage and INT tick codes and the digit-string encoder.
+// configuration frames: heads, the fixed frames, the DAC and panel-mode frames,
+// big-endian fields, the payload checksum, the voltage and INT tick codes and
+// the digit-string encoder.
 #pragma once
 
 #include "d2xx.h"
@@ -8,10 +9,12 @@
 #include <QString>
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <iostream>
 #include <string>
+#include <vector>
 
 namespace framecodec {
 
@@ -25,6 +28,11 @@ constexpr unsigned char kGoaCommand = 0xA2;
 constexpr unsigned char kScanCommand = 0xA3;
 constexpr unsigned char kModeCommand = 0xA4;
 
+constexpr std::size_t kDacFields = 16;
+constexpr std::size_t kDacFrameBytes = 39;
+constexpr unsigned char kModeGoa = 0x01;
+constexpr unsigned char kModeGateIc = 0x02;
+
 // The pause between a configuration frame and the SystemReset that applies it.
 constexpr unsigned long kApplyPauseMs = 100;
 
@@ -35,9 +43,16 @@ uint32_t readBigEndian(const unsigned char* p, std::size_t width);
 // Low 8 bits of the plain sum of the payload bytes.
 unsigned char payloadChecksum(const unsigned char* payload, std::size_t length);
 
+// The panel mode two radio buttons choose: GOA before GATE IC, 0 for neither.
+unsigned char panelMode(bool goaChecked, bool gateIcChecked);
+// FF AA 00 A4 0D EB mode mode; no frame at all for mode 0.
+std::vector<unsigned char> modeFrame(unsigned char mode);
+
 FT_STATUS writeBytes(FT_HANDLE handle, const unsigned char* bytes, DWORD length);
-// Sleeps the apply pause, then writes SystemReset; returns the write's status.
-FT_STATUS pauseAndReset(FT_HANDLE handle);
+// Writes the frame (nothing when `size` is 0), sleeps the apply pause and
+// writes SystemReset, which goes out even after a failed frame. Returns the
+// first failed status, FT_OK when both writes went out.
+FT_STATUS sendAndReset(FT_HANDLE handle, const unsigned char* frame, std::size_t size);
 
 // A modal box without parent or title, text only.
 void showPlainBox(const QString& text);
@@ -76,6 +91,19 @@ void encodeDigits(long long value, std::size_t width, unsigned char* out, std::s
     for (std::size_t k = 0; k < width / 2; ++k)
         out[k] = static_cast<unsigned char>(readPair(scratch.substr(2 * k, 2)) & 0xFF);
     scratch.clear();
+}
+
+// The DAC frame from sixteen voltage codes in frame order; `encode` writes
+// each code's two bytes.
+template <typename Encode>
+std::array<unsigned char, kDacFrameBytes> dacFrame(const int (&codes)[kDacFields], Encode encode)
+{
+    std::array<unsigned char, kDacFrameBytes> frame{};
+    putHead(frame.data(), kDacCommand);
+    for (std::size_t i = 0; i < kDacFields; ++i)
+        encode(codes[i], frame.data() + 6 + 2 * i);
+    frame[kDacFrameBytes - 1] = payloadChecksum(frame.data() + 6, 2 * kDacFields);
+    return frame;
 }
 
 } // namespace framecodec

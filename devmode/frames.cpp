@@ -5,7 +5,6 @@
 #include "ui_developer_mode.h"
 
 #include <QLineEdit>
-#include <QThread>
 
 #include <iomanip>
 #include <iostream>
@@ -15,11 +14,10 @@ using namespace framecodec;
 namespace {
 
 constexpr std::size_t kAdcFrameBytes = 15;
-constexpr std::size_t kDacFrameBytes = 39;
 constexpr std::size_t kGoaFrameBytes = 143;
 constexpr std::size_t kScanFrameBytes = 39;
-constexpr std::size_t kDacFields = 16;
 constexpr std::size_t kGoaTail = 122; // after the 64 zero bytes
+const char* const kWriteFailed = "Configuration write failed: no link to the board";
 
 // adc_trig_1 in the upper half, adc_trig_2 OR-ed in whole (its sign bits included).
 uint32_t triggerWord(int first, int second)
@@ -52,6 +50,16 @@ const char* const kScanFieldNames[] = {"lineEdit",    "lineEdit_2",  "lineEdit_5
 
 } // namespace
 
+bool Developer_Mode::sendAndReset(const unsigned char* frame, std::size_t size)
+{
+    ftStatus = framecodec::sendAndReset(ftHandle, frame, size);
+    if (ftStatus == FT_OK)
+        return true;
+    if (!presetRunning)
+        showPlainBox(kWriteFailed);
+    return false;
+}
+
 void Developer_Mode::on_ADCConfig_Clicked()
 {
     if (accessLocked())
@@ -73,8 +81,7 @@ void Developer_Mode::on_ADCConfig_Clicked()
               << std::dec;
 
     frame[14] = payloadChecksum(frame + 6, 8);
-    ftStatus = writeBytes(ftHandle, frame, sizeof frame);
-    ftStatus = pauseAndReset(ftHandle);
+    sendAndReset(frame, sizeof frame);
 }
 
 void Developer_Mode::on_DACConfig_Clicked()
@@ -99,34 +106,20 @@ void Developer_Mode::on_DACConfig_Clicked()
         codes[i] = double2int(fields[i]->text().toDouble());
     std::cout << "sssss" << std::dec << codes[13] << std::endl;
 
-    unsigned char frame[kDacFrameBytes] = {};
-    putHead(frame, kDacCommand);
-    for (std::size_t i = 0; i < kDacFields; ++i)
-        getcharFromTFT(codes[i], frame + 6 + 2 * i);
-    frame[38] = payloadChecksum(frame + 6, 32);
-
-    ftStatus = writeBytes(ftHandle, frame, sizeof frame);
-    QThread::msleep(kApplyPauseMs);
-    printHexList(frame, sizeof frame);
-    ftStatus = writeBytes(ftHandle, kSystemReset, sizeof kSystemReset);
+    const auto frame =
+        dacFrame(codes, [this](int code, unsigned char* out) { getcharFromTFT(code, out); });
+    // The list echoes what the board took; after a failed write there is none.
+    if (sendAndReset(frame.data(), frame.size()))
+        printHexList(frame.data(), frame.size());
 }
 
 void Developer_Mode::on_ModeSwitch_Clicked()
 {
     if (accessLocked())
         return;
-    unsigned char frame[8] = {};
-    putHead(frame, kModeCommand);
-    unsigned char mode = 0;
-    if (ui->radioGOA->isChecked())
-        mode = 0x01;
-    else if (ui->radioSCAN->isChecked())
-        mode = 0x02;
-    if (mode != 0) {
-        frame[6] = frame[7] = mode;
-        ftStatus = writeBytes(ftHandle, frame, sizeof frame);
-    }
-    ftStatus = pauseAndReset(ftHandle);
+    // With no mode chosen only the reset goes out.
+    const auto frame = modeFrame(panelMode(ui->radioGOA->isChecked(), ui->radioSCAN->isChecked()));
+    sendAndReset(frame.data(), frame.size());
 }
 
 void Developer_Mode::on_GOAConfig_Clicked()
@@ -165,10 +158,10 @@ void Developer_Mode::on_GOAConfig_Clicked()
         0xFF);
 
     logHex(frame, sizeof frame);
-    ftStatus = writeBytes(ftHandle, frame, sizeof frame);
-    std::cout << std::uppercase;
-    printHexList(frame, sizeof frame);
-    ftStatus = pauseAndReset(ftHandle);
+    if (sendAndReset(frame, sizeof frame)) {
+        std::cout << std::uppercase;
+        printHexList(frame, sizeof frame);
+    }
 }
 
 void Developer_Mode::on_SCANConfig_Clicked()
@@ -208,6 +201,5 @@ void Developer_Mode::on_SCANConfig_Clicked()
         std::cout << std::setw(2) << static_cast<int>(byte) << " ";
     std::cout << std::endl << std::dec;
 
-    ftStatus = writeBytes(ftHandle, frame, sizeof frame);
-    ftStatus = pauseAndReset(ftHandle);
+    sendAndReset(frame, sizeof frame);
 }

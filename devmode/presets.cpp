@@ -106,8 +106,18 @@ void Developer_Mode::setModel(int m)
         ui->lineEdit_frame->setText(preset.frameRate);
         std::cout << std::dec << m << std::endl;
     }
-    on_ADCConfig_Clicked();
-    on_FREQConfig_Clicked();
-    on_SCANConfig_Clicked();
-    on_GOAConfig_Clicked();
+    // The caller learns of a failed write from ftStatus, which keeps the first
+    // failure of the preset's writes; the senders' boxes would only repeat it.
+    presetRunning = true;
+    ftStatus = FT_OK;
+    FT_STATUS firstFailure = FT_OK;
+    for (void (Developer_Mode::*step)() :
+         {&Developer_Mode::on_ADCConfig_Clicked, &Developer_Mode::on_FREQConfig_Clicked,
+          &Developer_Mode::on_SCANConfig_Clicked, &Developer_Mode::on_GOAConfig_Clicked}) {
+        (this->*step)();
+        if (firstFailure == FT_OK)
+            firstFailure = ftStatus;
+    }
+    presetRunning = false;
+    ftStatus = firstFailure;
 }

@@ -99,14 +99,16 @@ void Developer_Mode::on_ReadParam_Clicked()
     if (accessLocked())
         return;
     ui->textEdit->clear();
-    FT_SetTimeouts(ftHandle, 1000, 1000);
-
     std::array<UCHAR, kBlockBytes> block{};
-    // What is still queued belongs to some earlier request, not to this one.
-    FT_Purge(ftHandle, FT_PURGE_RX);
-    ftStatus = framecodec::writeBytes(ftHandle, framecodec::kReadParameters,
-                                      sizeof framecodec::kReadParameters);
-    bool failed = ftStatus != FT_OK;
+    // What is still queued belongs to some earlier request, not to this one. A
+    // handle that cannot be set up or purged is as lost as one that fails the write.
+    bool failed =
+        FT_SetTimeouts(ftHandle, 1000, 1000) != FT_OK || FT_Purge(ftHandle, FT_PURGE_RX) != FT_OK;
+    if (!failed) {
+        ftStatus = framecodec::writeBytes(ftHandle, framecodec::kReadParameters,
+                                          sizeof framecodec::kReadParameters);
+        failed = ftStatus != FT_OK;
+    }
 
     QElapsedTimer clock;
     clock.start();

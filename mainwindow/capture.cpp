@@ -21,10 +21,6 @@
 
 namespace {
 
-const char* const kLampRunning =
-    "QPushButton { border-image: url(:/Image/images/tip_running.png);}";
-const char* const kLampStopped = "QPushButton { border-image: url(:/Image/images/tip_stop.png);}";
-const unsigned char kSystemReset[6] = {0xFF, 0xAA, 0x01, 0x00, 0x0D, 0xEB};
 // Frames per save, by the index of the save-count box.
 const int kSaveCounts[] = {1, 5, 30, 50, 100, 500, 1000};
 // Save progress once the files have been written.
@@ -199,19 +195,12 @@ void Tessary_Interface::on_Capture_click()
     }
 
     if (ui.pushButton_2->isEnabled()) {
-        videoThread->stop();
-        displayOff = true;
+        handle2thread(false);
         ui.pushButton_2->setEnabled(false);
         QTimer::singleShot(1000, this, [this] { ui.pushButton_2->setEnabled(true); });
     }
-    DWORD written = 0;
-    status = FT_Write(fthandle1, const_cast<unsigned char*>(kSystemReset), sizeof kSystemReset,
-                      &written);
-    isRuning = false;
-    ui.isRunning->setStyleSheet(kLampStopped);
-    ui.label_Running->setText("   Stop");
-    ui.pushButton_2->setText("Capture");
-    runningDataManager->setRunningState(false);
+    SystemReset();
+    showCaptureStopped();
     batteryTimer.start();
 }
 

@@ -96,8 +96,7 @@ void Tessary_Interface::closeEvent(QCloseEvent* event)
     // The worker is stopped before the board is told to stop, so no frame
     // request follows the reset.
     if (isRuning) {
-        videoThread->stop();
-        displayOff = true;
+        handle2thread(false);
         SystemReset();
     }
     event->accept();

@@ -55,15 +55,10 @@ bool commandAllowed()
 }
 
 // Writes a configuration frame (none when `size` is 0), then the reset after
-// its pause; false as soon as a write fails.
+// its pause; false when either write failed.
 bool sendAndReset(const unsigned char* frame, std::size_t size)
 {
-    if (size != 0) {
-        status = writeBytes(fthandle1, frame, size);
-        if (status != FT_OK)
-            return false;
-    }
-    status = pauseAndReset(fthandle1);
+    status = framecodec::sendAndReset(fthandle1, frame, size);
     return status == FT_OK;
 }
 
@@ -87,7 +82,7 @@ void runCommand(Tessary_Interface& window, const Command& command)
 void Tessary_Interface::on_TFTConfig_click()
 {
     runCommand(*this, [this] {
-        const QLineEdit* const fields[16] = {
+        const QLineEdit* const fields[kDacFields] = {
             ui.lineEdit_35, ui.lineEdit_36, ui.lineEdit_37,  ui.lineEdit_40,
             ui.lineEdit_41, ui.lineEdit_42, ui.lineEdit_von, ui.lineEdit_voff,
             ui.lineEdit_43, ui.lineEdit_48, ui.lineEdit_vdd, ui.lineEdit_vin,
@@ -99,13 +94,12 @@ void Tessary_Interface::on_TFTConfig_click()
             }
         }
 
-        unsigned char frame[39] = {};
-        putHead(frame, kDacCommand);
-        for (std::size_t i = 0; i < 16; ++i)
-            getcharFromTFT(voltageCode(fields[i]->text().toDouble()), frame + 6 + 2 * i);
-        frame[38] = payloadChecksum(frame + 6, 32);
-
-        if (!sendAndReset(frame, sizeof frame))
+        int codes[kDacFields];
+        for (std::size_t i = 0; i < kDacFields; ++i)
+            codes[i] = voltageCode(fields[i]->text().toDouble());
+        const auto frame =
+            dacFrame(codes, [this](int code, unsigned char* out) { getcharFromTFT(code, out); });
+        if (!sendAndReset(frame.data(), frame.size()))
             return false;
         ui.label_save->setText(timeStamp() + " voltage set");
         return true;
@@ -115,16 +109,10 @@ void Tessary_Interface::on_TFTConfig_click()
 void Tessary_Interface::on_Chip_switch()
 {
     runCommand(*this, [this] {
-        unsigned char frame[8] = {};
-        putHead(frame, kModeCommand);
-        unsigned char type = 0;
-        if (ui.radioGOA->isChecked())
-            type = 0x01;
-        else if (ui.radioSCAN->isChecked())
-            type = 0x02;
-        frame[6] = frame[7] = type;
         // With no chip type chosen only the reset goes out.
-        if (!sendAndReset(frame, type != 0 ? sizeof frame : 0))
+        const auto frame =
+            modeFrame(panelMode(ui.radioGOA->isChecked(), ui.radioSCAN->isChecked()));
+        if (!sendAndReset(frame.data(), frame.size()))
             return false;
         showPlainBox("Chip select success Need reset voltage");
         return true;
@@ -153,7 +141,7 @@ void Tessary_Interface::onCurrentSetting()
             videoThread->boardFramePeriodMs = chosen->boardFramePeriodMs;
             fullScaleCharge = chosen->fullScaleCharge;
             integrationTime = chosen->integrationTime;
-            // Its last write is the reset after the last frame.
+            // The preset leaves there the first of its writes that failed.
             if (developer_mode->ftStatus != FT_OK)
                 return false;
         }
@@ -176,7 +164,10 @@ int Tessary_Interface::getcharFromTFT(int value, unsigned char* out)
 int Tessary_Interface::sum_16(const std::string& text)
 {
     // Read like strtol in base 16: leading blanks and a sign, stops at the
-    // first character that is no hexadecimal digit.
+    // first character that is no hexadecimal digit. The developer window's
+    // reader differs: it also reads typed CFG_REG text, where nothing may be
+    // rejected, so it counts any character by its distance from '0'. This one
+    // only ever sees two digits of `t`, on which the two agree.
     std::string lower = text;
     std::transform(lower.begin(), lower.end(), lower.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });

@@ -2,6 +2,7 @@
 #include "ComboBoxDelegate.h"
 #include "Developer_Mode.h"
 #include "RunningDataManager.h"
+#include "WindowLook.h"
 #include "devicechange.h"
 #include "tessary_interface.h"
 
@@ -14,7 +15,6 @@
 #include <QPainter>
 #include <QRegExpValidator>
 #include <QWidgetAction>
-
 
 int readSize = 600;
 bool isCalibration = true;
@@ -35,18 +35,6 @@ FT_STATUS status = FT_OK;
 FT_HANDLE fthandle1 = nullptr;
 
 namespace {
-
-const char* const kMenuBarStyle =
-    "QMenuBar {    background-color: #F8F8F8;    font-family: Arial, sans-serif;    font-size: "
-    "14px;    border-bottom: 1px solid #CC8C6A26;}QMenuBar::item {    background-color: #F8F8F8;  "
-    "  color: #333333;    font-family: Arial, sans-serif;    font-size: 14px;    width: 20px;    "
-    "padding: 3px ;}QMenuBar::item:selected {    background-color: #F8F8F8;    color: #886827;}";
-
-const char* const kMenuEntryStyle =
-    "QPushButton {     background-color: #e4d8cb;    color: #1a1a1a;    font-family: Arial, "
-    "sans-serif;    font: 12px;    border: 0px solid #CC8C6A26;    border-bottom: 1px solid "
-    "#CC8C6A26;    padding: 4px 20px 4px 10px;    text-align: left;} QPushButton:hover {     "
-    "background-color: #CC8C6A26;}";
 
 const char* const kVoltagePattern =
     "^-?(1[0-4](\\.\\d{1,3})?|15(\\.0{1,3})?|[0-9](\\.\\d{1,3})?)$";
@@ -87,13 +75,13 @@ Tessary_Interface::~Tessary_Interface()
 void Tessary_Interface::InitMenu()
 {
     mainMenuBar = new QMenuBar(this);
-    mainMenuBar->setStyleSheet(kMenuBarStyle);
+    mainMenuBar->setStyleSheet(windowlook::menuBar("#F8F8F8"));
 
     settingMenu = new QMenu("    Setting    ", this);
     helpMenu = new QMenu("    Help    ", this);
     windowMenu = new QMenu("    Window    ", this);
     for (QMenu* menu : {settingMenu, helpMenu, windowMenu})
-        menu->setStyleSheet("QMenu { border: none;}");
+        menu->setStyleSheet(windowlook::kMenu);
 
     developerModeAction = new QWidgetAction(this);
     screenExchangeAction = new QWidgetAction(this);
@@ -110,7 +98,7 @@ void Tessary_Interface::InitMenu()
     screenExchangeButton = new QPushButton("Screen Exchange", this);
     for (QPushButton* button : {developerModeButton, calibrationButton, fftButton, languageButton,
                                 contactButton, screenExchangeButton})
-        button->setStyleSheet(kMenuEntryStyle);
+        button->setStyleSheet(windowlook::kMenuEntry);
 
     developerModeAction->setDefaultWidget(developerModeButton);
     calibrationAction->setDefaultWidget(calibrationButton);

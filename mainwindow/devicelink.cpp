@@ -1,38 +1,26 @@
 // The link to the board: listing, device-change hook, open/close with the
 // handshake, the battery poll and the reaction to a lost link.
 #include "Developer_Mode.h"
+#include "FrameCodec.h"
 #include "RunningDataManager.h"
 #include "devicechange.h"
 #include "tessary_interface.h"
 
 #include <QElapsedTimer>
-#include <QMessageBox>
 #include <QThread>
 
 #include <vector>
 
+using framecodec::showPlainBox;
+using framecodec::writeBytes;
+
 namespace {
 
-const unsigned char kReadParameters[6] = {0xFF, 0xAA, 0x00, 0xFF, 0x0D, 0xEB};
-const unsigned char kChipTypeA[8] = {0xFF, 0xAA, 0x00, 0xA4, 0x0D, 0xEB, 0x02, 0x02};
 const unsigned char kBatteryQuery[6] = {0xFF, 0xAA, 0x00, 0xA5, 0x0D, 0xEB};
 constexpr DWORD kParamBlockBytes = 256;
 // How long the handshake waits for the rest of the parameter block once its
 // first bytes have arrived.
 constexpr int kHandshakeDrainMs = 500;
-
-FT_STATUS writeFrame(FT_HANDLE handle, const unsigned char* frame, DWORD length)
-{
-    DWORD written = 0;
-    return FT_Write(handle, const_cast<unsigned char*>(frame), length, &written);
-}
-
-void showBox(const QString& text)
-{
-    QMessageBox box;
-    box.setText(text);
-    box.exec();
-}
 
 } // namespace
 
@@ -87,26 +75,18 @@ void Tessary_Interface::on_Open_Close_click()
     if (ui.pushButton_5->text() != "Open") {
         // Never close the handle under the worker's feet: stop it first.
         if (videoThread->isRunning() || isRuning) {
-            videoThread->stop();
-            displayOff = true;
-            isRuning = false;
-            ui.isRunning->setStyleSheet(
-                "QPushButton { border-image: url(:/Image/images/tip_stop.png);}");
-            ui.label_Running->setText("   Stop");
-            ui.pushButton_2->setText("Capture");
-            runningDataManager->setRunningState(false);
+            handle2thread(false);
+            showCaptureStopped();
         }
-        ui.pushButton_5->setText("Open");
-        isConnected = false;
         batteryTimer.stop();
-        FT_Close(fthandle1);
+        closeLink();
         return;
     }
 
     QByteArray serial = ui.comboBox->currentText().toUtf8();
     status = FT_OpenEx(serial.data(), FT_OPEN_BY_SERIAL_NUMBER, &fthandle1);
     if (status != FT_OK) {
-        showBox("No Device Connected");
+        showPlainBox("No Device Connected");
         return;
     }
 
@@ -117,7 +97,7 @@ void Tessary_Interface::on_Open_Close_click()
     FT_SetFlowControl(fthandle1, FT_FLOW_RTS_CTS, 0, 0);
     FT_SetTimeouts(fthandle1, 2000, 1000);
 
-    status = writeFrame(fthandle1, kReadParameters, sizeof kReadParameters);
+    status = writeBytes(fthandle1, framecodec::kReadParameters, sizeof framecodec::kReadParameters);
     std::vector<unsigned char> reply(kParamBlockBytes);
     DWORD received = 0;
     bool answered = false;
@@ -137,10 +117,8 @@ void Tessary_Interface::on_Open_Close_click()
     }
 
     if (!answered) {
-        showBox("No Device Connected");
-        ui.pushButton_5->setText("Open");
-        FT_Close(fthandle1);
-        isConnected = false;
+        showPlainBox("No Device Connected");
+        closeLink();
         return;
     }
 
@@ -172,7 +150,9 @@ void Tessary_Interface::on_Open_Close_click()
     if (!isConnected)
         return;
     QThread::msleep(200);
-    status = writeFrame(fthandle1, kChipTypeA, sizeof kChipTypeA);
+    const auto chipTypeA = framecodec::modeFrame(framecodec::kModeGateIc);
+    status = writeBytes(fthandle1, chipTypeA.data(), DWORD(chipTypeA.size()));
+    // A failed write is a lost link, which the poll that follows reports.
     getBattery();
 }
 
@@ -181,24 +161,23 @@ void Tessary_Interface::getBattery()
     // Whatever is still queued is the tail of some other answer (a frame
     // given up, a late parameter block); its first byte is not the charge.
     FT_Purge(fthandle1, FT_PURGE_RX);
-    status = writeFrame(fthandle1, kBatteryQuery, sizeof kBatteryQuery);
+    status = writeBytes(fthandle1, kBatteryQuery, sizeof kBatteryQuery);
+    // A query that cannot be written finds the link as lost as an unanswered one.
+    if (status != FT_OK) {
+        reportLostLink();
+        return;
+    }
     QThread::msleep(30);
 
-    int emptyPolls = 0;
-    bool lost = false;
-    for (;;) {
+    for (int emptyPolls = 0;;) {
         DWORD queued = 0, txQueued = 0, events = 0;
         status = FT_GetStatus(fthandle1, &queued, &txQueued, &events);
-        if (status != FT_OK) {
-            lost = true;
+        if (status != FT_OK)
             break;
-        }
         if (queued == 0) {
             QThread::msleep(10);
-            if (++emptyPolls >= 15) {
-                lost = true;
+            if (++emptyPolls >= 15)
                 break;
-            }
             continue;
         }
         std::vector<unsigned char> buffer(queued);
@@ -215,31 +194,37 @@ void Tessary_Interface::getBattery()
         ui.label_bat_2->setText(QString::number(percent, 'g', 6) + "%");
         return;
     }
-
-    if (lost) {
-        batteryTimer.stop();
-        if (ui.pushButton_5->text() == "Close") {
-            ui.pushButton_5->setText("Open");
-            isConnected = false;
-            FT_Close(fthandle1);
-        }
-        emit showMessage("Error", "断开连接");
-    }
+    reportLostLink();
 }
 
 void Tessary_Interface::disConnectReact()
 {
     if (displayOff)
         return;
-    if (ui.pushButton_5->text() == "Close") {
-        ui.pushButton_5->setText("Open");
-        isConnected = false;
-        FT_Close(fthandle1);
-    }
+    showCaptureStopped();
+    reportLostLink();
+}
+
+void Tessary_Interface::showCaptureStopped()
+{
     isRuning = false;
-    ui.isRunning->setStyleSheet("QPushButton { border-image: url(:/Image/images/tip_stop.png);}");
+    ui.isRunning->setStyleSheet(kLampStopped);
     ui.label_Running->setText("   Stop");
     ui.pushButton_2->setText("Capture");
     runningDataManager->setRunningState(false);
+}
+
+void Tessary_Interface::closeLink()
+{
+    ui.pushButton_5->setText("Open");
+    isConnected = false;
+    FT_Close(fthandle1);
+}
+
+void Tessary_Interface::reportLostLink()
+{
+    batteryTimer.stop();
+    if (ui.pushButton_5->text() == "Close")
+        closeLink();
     emit showMessage("Error", "断开连接");
 }

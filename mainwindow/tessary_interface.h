@@ -13,6 +13,12 @@
 #include <cstdint>
 #include <string>
 
+// The run and calibration lamps.
+inline constexpr char kLampRunning[] =
+    "QPushButton { border-image: url(:/Image/images/tip_running.png);}";
+inline constexpr char kLampStopped[] =
+    "QPushButton { border-image: url(:/Image/images/tip_stop.png);}";
+
 class Developer_Mode;
 class QKeyEvent;
 class QMenu;
@@ -119,6 +125,12 @@ public slots:
 
 protected:
     void listDevices(QTimer* pollTimer);
+    // Lamp, state label, capture button and run state as a stopped capture shows them.
+    void showCaptureStopped();
+    // The button offers Open again and the board is closed.
+    void closeLink();
+    // The one reaction to a lost link: no more polls, the link closed, the user told.
+    void reportLostLink();
     void closeEvent(QCloseEvent* event) override;
     bool nativeEvent(const QByteArray& eventType, void* message, long* result) override;
 };

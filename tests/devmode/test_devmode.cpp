@@ -11,10 +11,11 @@
 #include <QRegularExpression>
 #include <QtTest>
 
-// One button press: the fields set first ("running": acquisition runs; "silent": the board
-// does not answer; a radio button's name: that one alone checked); then the frames the
-// board receives (hexadecimal, each followed by '|'), '#' and standard output, with '*'
-// standing for any text; the box and fields as they read afterwards.
+// One button press: what is set first, ';'-separated ("name=text" a field; "running":
+// acquisition runs; "silent": the board does not answer; "unplugged": it is gone; a radio
+// button's name: that one alone checked); then the frames the board receives (hexadecimal,
+// each followed by '|'), '#' and standard output, with '*' standing for any text; the box
+// and fields as they read afterwards.
 struct Click
 {
     const char* button;
@@ -58,29 +59,6 @@ private slots:
         RunningDataManager::instance()->setRunningState(false);
         QCOMPARE(board_->badChecksums(), uint64_t(0));
         FT_Close(handle_);
-    }
-
-    // The DAC fields' names do not match the captions beside them: the frame goes
-    // by the name, the user by the caption.
-    void dacCaptions()
-    {
-        const QFormLayout* form = dev_->ui->List_DAC;
-        QStringList rows; // "caption|name=text"
-        for (int r = 0; r < form->rowCount(); ++r) {
-            auto* field =
-                qobject_cast<QLineEdit*>(form->itemAt(r, QFormLayout::FieldRole)->widget());
-            rows << form->labelForField(field)->property("text").toString() + '|' +
-                        field->objectName() + '=' + field->text();
-        }
-        QCOMPARE(rows, QString("TFT_VOUT0 |lineEdit_goa_dc2=0; TFT_VOUT1 |lineEdit_goaDc1=0; "
-                               "TFT_VOUT2 |lineEdit_vgl=0; TFT_VOUT3 |lineEdit_tftVbias=0; "
-                               "MUX_H      |lineEdit_tftVcom=0; MUX_L      |lineEdit_goaDch=0; "
-                               "VGH/VGG|lineEdit_goaDc3=15; VGL/VEE|lineEdit_muxH=-15; "
-                               "GOA_DC3|lineEdit_muxL=0; TFT_VGL|lineEdit_pixelDc1=-15; "
-                               "VDD|lineEdit_pixelDc2=3; VIN|lineEdit_pixelDc3=3; "
-                               "TFT_DC1|lineEdit_vclkH=0; TFT_DC2|lineEdit_vscanL=0; "
-                               "VSS|lineEdit_vscanH=0.5; VCOM|lineEdit_bk1=-10")
-                           .split("; "));
     }
 
     void clicks_data()
@@ -146,44 +124,64 @@ private slots:
         for (const auto& r : empty)
             QTest::addRow("%s empty", r[0])
                 << Click{r[0], r[1], "#", QString("Some %1 input fields are empty").arg(r[2])};
-        QTest::newRow("silent board")
-            << Click{"pushButton_readparam", "silent", "FFAA00FF0DEB|#",
-                     "Parameter read-back failed: no answer from the board"};
+        for (const char* board : {"silent", "unplugged"})
+            QTest::addRow("read-back, %s", board)
+                << Click{"pushButton_readparam", board, *board == 's' ? "FFAA00FF0DEB|#" : "#",
+                         "Parameter read-back failed: no answer from the board"};
+        // A failed write is told; what echoes the frame after its write is not printed.
+        const char* const failed[][3] = {
+            {"pushButton_adc", "lineEdit_int0=1;lineEdit_int1=1;lineEdit_cfgreg=1", "#mCFG_REG*\n"},
+            {"pushButton_dac", "", "#sssss32768\n"},
+            {"pushButton_goa", "", "#[*] [0] FF AA 00 A2 \n*[35] 00 1F 31 \n"},
+            {"pushButton_scan", "", "#UCHAR value: 109\nHex representation: ff*1f 6d \n"},
+            {"pushButton_switch", "radioGOA", "#"}};
+        for (const auto& r : failed)
+            QTest::addRow("%s unplugged", r[0])
+                << Click{r[0], QString("unplugged;") + r[1], r[2],
+                         "Configuration write failed: no link to the board"};
 
-        // rst_fall, rst_rise, both total_periods, CLK256_high and CLK44_high from the frame
-        // rate; ck_num, OE_high and adc_trig_2 of GATE IC whatever the rate. A rate so slow
-        // that a field would leave the 32-bit range is refused.
+        // Every timing field from the frame rate F: u, 2u, 4u, 5u, 5u / 2, 6u, 7u, 11u, 12u
+        // and 1302u for u = 7200 / F, and the period 10^7 / F; the counts and triggers whatever
+        // the rate. A rate so slow that a field would leave the 32-bit range is refused.
         const QString timing =
-            "lineEdit_9=%1;lineEdit_10=%2;lineEdit_21=%3;lineEdit=%3;lineEdit_6=%4;lineEdit_8=%5;"
-            "lineEdit_16=130;lineEdit_22=0;lineEdit_24=31";
+            "lineEdit_9=%6;lineEdit_10=%10;lineEdit_11=%7;lineEdit_12=%8;lineEdit_13=%7;"
+            "lineEdit_14=%3;lineEdit_15=%6;lineEdit_16=130;lineEdit_17=%9;lineEdit_18=%3;"
+            "lineEdit_19=%6;lineEdit_20=129;lineEdit_21=%11;lineEdit_94=%2;lineEdit_95=%7;"
+            "lineEdit_96=%3;lineEdit_3=%3;lineEdit_4=31;lineEdit_25=31;lineEdit=%11;"
+            "lineEdit_2=%7;lineEdit_5=%4;lineEdit_6=%5;lineEdit_7=%2;lineEdit_8=%1;"
+            "lineEdit_22=0;lineEdit_23=31;lineEdit_24=31";
         const QString junk = QString(timing).replace(QRegularExpression("=[^;]*"), "=x");
         for (const char* rate :
-             {"3 14400 3124800 3333333 6000 2400", "0", "abc", "", "0.004",
-              "0.5 86400 18748800 20000000 36000 14400", "-9 -4800 -1041600 -1111111 -2000 -800"}) {
+             {"3 2400 4800 9600 12000 6000 14400 16800 26400 28800 3124800 3333333", "0", "abc", "",
+              "0.004",
+              "0.5 14400 28800 57600 72000 36000 86400 100800 158400 172800 18748800 20000000",
+              "-9 -800 -1600 -3200 -4000 -2000 -4800 -5600 -8800 -9600 -1041600 -1111111"}) {
             const QStringList r = QString(rate).split(' ');
             const bool refused = r.size() == 1;
-            QTest::addRow("rate '%s'", qPrintable(r[0]))
-                << Click{"pushButton_Frame", "lineEdit_frame=" + r[0] + ";" + junk, "#",
-                         refused ? (*rate ? "Invalid Input" : "FREQ input fields are empty") : "",
-                         refused ? junk : timing.arg(r[1], r[2], r[3], r[4], r[5])};
+            QString after = refused ? junk : timing;
+            for (const QString& value : r.mid(1))
+                after = after.arg(value);
+            QTest::addRow("rate '%s'", qPrintable(r[0])) << Click{
+                "pushButton_Frame", "lineEdit_frame=" + r[0] + ";" + junk, "#",
+                refused ? (*rate ? "Invalid Input" : "FREQ input fields are empty") : "", after};
         }
     }
     void clicks()
     {
         QFETCH(Click, click);
-        RunningDataManager::instance()->setRunningState(click.fields == "running");
-        board_->setSilent(click.fields == "silent");
+        const QStringList setup = click.fields.split(';', Qt::SkipEmptyParts);
+        RunningDataManager::instance()->setRunningState(setup.contains("running"));
+        board_->setSilent(setup.contains("silent"));
         for (QRadioButton* radio : dev_->findChildren<QRadioButton*>()) {
             radio->setAutoExclusive(false);
-            radio->setChecked(radio->objectName() == click.fields);
+            radio->setChecked(setup.contains(radio->objectName()));
         }
-        if (click.fields.contains('='))
-            fields(click.fields);
-        auto* button = dev_->findChild<QPushButton*>(click.button);
-        QVERIFY(button);
+        fields(setup.filter("=").join(';'));
+        if (setup.contains("unplugged"))
+            boardsim::Bus::instance().detach("TS256A01");
         BoxCatcher boxes;
         StdoutCapture capture;
-        button->click();
+        QVERIFY(QMetaObject::invokeMethod(dev_->findChild<QPushButton*>(click.button), "click"));
         QCOMPARE(boxes.texts().join('\n'), click.box);
         QString seen;
         for (const QByteArray& frame : hostWrites(*board_))
@@ -222,8 +220,9 @@ private slots:
     {
         QFETCH(int, mode);
         QFETCH(QString, shown);
-        // A negative version, INT0 166.625 microseconds, DAC codes 0 and up.
-        QByteArray b = QByteArray::fromHex("C880000000 001A09 004E20 01BF 000000 00008000FFFF9333");
+        // A negative version, INT0 166.625 microseconds, DAC codes 0 and up; FFF7 reads
+        // 19.99 only when divided by 65536.
+        QByteArray b = QByteArray::fromHex("C880000000 001A09 004E20 01BF 000000 FFF78000FFFF9333");
         b = b.prepend(char(mode)).leftJustified(256, '\0');
         for (int i = 0; i < 13; ++i)
             b[52 + 4 * i] = char(i + 1);
@@ -240,7 +239,7 @@ private slots:
                      R"(\[0\] 0[1-3] C8 80 00 \n[\s\S]*\[63\] 00 00 00 00 \n255AB$)")),
                  qPrintable(out));
         QCOMPARE(dev_->ui->textEdit->toPlainText().split('\n').join(','),
-                 "fps:200,version:-2147483648,INT0:166,INT1:500,CFG_REG:1bf,VOUT0:-20.00,"
+                 "fps:200,version:-2147483648,INT0:166,INT1:500,CFG_REG:1bf,VOUT0:19.99,"
                  "VOUT1:0.00,VOUT2:20.00,VOUT3:3.00,MUX_H:-20.00,MUX_L:-20.00,VGH:-20.00,"
                  "VGL:-20.00,GOA_DC3:-20.00,TFT_VGL:-20.00,VDD:-20.00,VIN:-20.00,TFT_DC1:-20.00,"
                  "TFT_DC2:-20.00,VSS:-20.00,VCOM:-20.00" +

@@ -63,13 +63,12 @@ private slots:
                 reset + "#?*:??:?? voltage set#0"};
         // Writes that fail are no success: the battery poll runs at once and
         // reports the lost link.
-        const QString lost = "断开连接";
-        QTest::newRow("voltages, unplugged")
-            << Command{"on_TFTConfig_click", "unplugged", lost, "#before#*"};
-        QTest::newRow("chip, unplugged")
-            << Command{"on_Chip_switch", "unplugged;radioSCAN", lost, "#before#"};
-        QTest::newRow("range, unplugged")
-            << Command{"onCurrentSetting", "unplugged;radioButton", lost, "#before#1\n*"};
+        const char* const unplugged[][3] = {{"on_TFTConfig_click", "", "*"},
+                                            {"on_Chip_switch", "radioSCAN", ""},
+                                            {"onCurrentSetting", "radioButton", "1\n*"}};
+        for (const auto& u : unplugged)
+            QTest::addRow("%s unplugged", u[0]) << Command{u[0], QString("unplugged;") + u[1],
+                                                           "断开连接", QString("#before#") + u[2]};
         QTest::newRow("voltages, Vcom empty") << Command{
             "on_TFTConfig_click", "lineEdit_vcom=", "Some GOA input fields are empty", "#before#"};
         const char* const chips[][3] = {{"chip Type A", "radioSCAN", "FFAA00A40DEB0202|"},
@@ -124,10 +123,9 @@ private slots:
         for (const QByteArray& frame : hostWrites(*board_))
             seen += frame.toHex().toUpper() + "|";
         seen += "#" + window_->ui.label_save->text() + "#" + QString::fromStdString(capture.text());
-        QVERIFY2(QRegularExpression(QRegularExpression::wildcardToRegularExpression(command.result))
-                     .match(seen)
-                     .hasMatch(),
-                 qPrintable(seen));
+        const QRegularExpression pattern(
+            QRegularExpression::wildcardToRegularExpression(command.result));
+        QVERIFY2(pattern.match(seen).hasMatch(), qPrintable(seen));
         // Again however the command ended, unless the link was found lost.
         QCOMPARE(window_->batteryTimer.isActive(), !unplugged);
         if (command.values.isEmpty())
