@@ -223,6 +223,7 @@ private slots:
         for (const QString& file : failed)
             reported << QVariantList{"Could not write " + file};
         QCOMPARE(debug.messages(), said);
+        QCOMPARE((bright ? worker.maxNotStored : worker.minNotStored).load(), !failed.isEmpty());
         QCOMPARE(QList<QVariantList>(stored), reported);
 
         // Mean of the middle eight by sorting, in wrapping 32-bit sums.
@@ -260,40 +261,30 @@ private slots:
     {
         QTest::addColumn<int>("requested");
         QTest::addColumn<QList<bool>>("filter"); // ripple filter on while frame f was kept
-        QTest::addColumn<int>("ended");          // frames kept when the save is ended early
         QTest::addColumn<QStringList>("failed"); // files made unwritable
         QTest::addColumn<QString>("printed");
         const QList<bool> off{false};
         const QStringList none;
-        QTest::newRow("one frame") << 1 << off << 0 << none << "0\n";
-        QTest::newRow("filter on") << 2 << QList<bool>{true, true} << 0 << none << "";
+        QTest::newRow("one frame") << 1 << off << none << "0\n";
+        QTest::newRow("filter on") << 2 << QList<bool>{true, true} << none << "";
         // Frames kept with the filter off have no filtered table; the others
         // keep their own index.
-        QTest::newRow("filter switched on")
-            << 3 << QList<bool>{false, false, true} << 0 << none << "";
+        QTest::newRow("filter switched on") << 3 << QList<bool>{false, false, true} << none << "";
         QTest::newRow("filter switched off")
-            << 3 << QList<bool>{true, false, false} << 0 << none << "0\n1\n2\n";
-        // Ended early (capture stopped, board lost): the tables of the frames
-        // kept, named by their number.
-        QTest::newRow("ended early")
-            << 5 << QList<bool>{false, false, false} << 3 << none << "0\n1\n2\n";
+            << 3 << QList<bool>{true, false, false} << none << "0\n1\n2\n";
         // Whatever could not be stored is reported, never passed as stored.
-        QTest::newRow("no folder")
-            << 1 << off << 0 << QStringList{".csv", "_Grayscale.csv"} << "open failed\n";
-        QTest::newRow("full disk") << 1 << off << 0 << QStringList{".csv"} << "0\n";
+        QTest::newRow("full disk") << 1 << off << QStringList{".csv"} << "0\n";
         QTest::newRow("full disk for gray levels")
-            << 1 << off << 0 << QStringList{"_Grayscale.csv"} << "0\n";
+            << 1 << off << QStringList{"_Grayscale.csv"} << "0\n";
     }
 
     void exportTables()
     {
         QFETCH(int, requested);
         QFETCH(QList<bool>, filter);
-        QFETCH(int, ended);
         QFETCH(QStringList, failed);
         QFETCH(QString, printed);
-        const QString stem =
-            QString("%1/save/name_%2_Frames").arg(dir->path()).arg(ended ? ended : requested);
+        const QString stem = QString("%1/save/name_%2_Frames").arg(dir->path()).arg(requested);
         QVERIFY(QDir().mkdir("save"));
         if (!obstruct("save", stem, failed))
             QSKIP("no full disk here");
@@ -337,8 +328,6 @@ private slots:
             if (filter[f])
                 filtered << f;
         }
-        if (ended)
-            worker.endSave();
         QCOMPARE(progress, expectedProgress << -100);
         QCOMPARE(QString::fromStdString(out.text()), printed);
         QList<QVariantList> reported;
