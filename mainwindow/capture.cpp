@@ -301,9 +301,8 @@ void Tessary_Interface::threadSaveDialog()
         const int stored = videoThread->saveStoredFrames;
         const QString outcome =
             videoThread->saveFailed ? QString(" save failed")
-            : stored < saveFrame
-                ? QString(" save stopped, %1 of %2 frames stored").arg(stored).arg(saveFrame)
-                : QString(" save success");
+            : stored < saveFrame ? QString(" save stopped, %1/%2 frames").arg(stored).arg(saveFrame)
+                                 : QString(" save success");
         ui.label_save->setText(QTime::currentTime().toString("h:mm:ss") + outcome);
         ui.pushButton_max->setEnabled(true);
         ui.pushButton_low->setEnabled(true);

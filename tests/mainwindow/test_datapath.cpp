@@ -169,7 +169,7 @@ private slots:
         QVERIFY(n >= 3 && n < 100);
         if (how != "close") {
             QTRY_VERIFY(window->ui.label_save->text().endsWith(
-                QString(" save stopped, %1 of 100 frames stored").arg(n)));
+                QString(" save stopped, %1/100 frames").arg(n)));
         }
         QCOMPARE(boxes.texts(), how == "unplug"  ? QStringList{"断开连接"}
                                 : how == "close" ? QStringList{"Are you sure you want to close?\n"}

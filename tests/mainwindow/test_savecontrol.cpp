@@ -159,7 +159,7 @@ private slots:
         QTest::addColumn<QString>("end");
         QTest::newRow("success") << false << 30 << " save success";
         QTest::newRow("failed") << true << 30 << " save failed";
-        QTest::newRow("ended early") << false << 12 << " save stopped, 12 of 30 frames stored";
+        QTest::newRow("ended early") << false << 12 << " save stopped, 12/30 frames";
     }
     void saveProgress()
     {
