@@ -180,13 +180,10 @@ private slots:
         if (setup.contains("unplugged"))
             boardsim::Bus::instance().detach("TS256A01");
         BoxCatcher boxes;
-        StdoutCapture capture;
+        StreamCapture capture;
         QVERIFY(QMetaObject::invokeMethod(dev_->findChild<QPushButton*>(click.button), "click"));
         QCOMPARE(boxes.texts().join('\n'), click.box);
-        QString seen;
-        for (const QByteArray& frame : hostWrites(*board_))
-            seen += frame.toHex().toUpper() + "|";
-        seen += "#" + QString::fromStdString(capture.text());
+        const QString seen = sentHex(*board_) + "#" + QString::fromStdString(capture.text());
         QStringList parts = click.result.split('*');
         for (QString& part : parts)
             part = QRegularExpression::escape(part);
@@ -229,7 +226,7 @@ private slots:
         b.replace(77, 4, QByteArray::fromHex("00010002"));
         b.replace(165, 20, QByteArray::fromHex("00000640 000015E0 FFFFFFFE 00000C80 001F001F"));
         dev_->ui->tabWidget->setCurrentIndex(mode == 2 ? 0 : 1);
-        StdoutCapture capture;
+        StreamCapture capture;
         dev_->analyParam(reinterpret_cast<UCHAR*>(b.data()));
         // After the dump numbers are decimal again, hexadecimal letters upper case.
         std::cout << 255 << std::hex << 171;

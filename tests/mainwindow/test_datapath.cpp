@@ -19,12 +19,6 @@ namespace {
 // so 25 pC give 138.889 nA.
 constexpr uint32_t kFullScale = 4096 + (1u << 20);
 
-QByteArray fileBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // One table as the files hold it: the "Frame" line (if any), 256 rows of
 // `value,` and two empty lines.
 QByteArray table(const QByteArray& value, int frame = -1)
@@ -228,9 +222,7 @@ private slots:
                       on = "Calibration/ON_calibration.csv";
         toggle({}, {0xFFFFF, 0xFFFFF, 4096, 4096}, false);
         toggle({"Could not read " + off}, {1157939, 1157939, 7, 7}, true);
-        QFile garbled(on);
-        QVERIFY(garbled.open(QIODevice::WriteOnly) && garbled.write("x,y,\n"));
-        garbled.close();
+        QVERIFY(writeFile(on, "x,y,\n"));
         toggle({}, {0xFFFFF, 0xFFFFF, 4096, 4096}, false);
         toggle({"No calibration values in " + on, "Could not read " + off},
                {0xFFFFF, 0xFFFFF, 7, 7}, false);

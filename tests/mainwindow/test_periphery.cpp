@@ -12,12 +12,6 @@
 
 namespace {
 
-bool writeFile(const QString& name, const QByteArray& bytes)
-{
-    QFile file(name);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 const FT_HANDLE kSomeHandle = reinterpret_cast<FT_HANDLE>(quintptr(0x5a5a));
 const char* const kInfoFile = "tessary_info.json";
 
@@ -196,10 +190,9 @@ private slots:
         QJsonObject record;
         for (const QString& key : infoKeys())
             record.insert(key, "");
-        QFile written(kInfoFile);
-        const QByteArray file = written.open(QIODevice::ReadOnly) ? written.readAll() : "";
-        QCOMPARE(file, closed ? QJsonDocument(record).toJson(QJsonDocument::Indented)
-                              : QByteArray(20000, 'x'));
+        QCOMPARE(fileBytes(kInfoFile), closed
+                                           ? QJsonDocument(record).toJson(QJsonDocument::Indented)
+                                           : QByteArray(20000, 'x'));
     }
 
     // No file is told; a file that is not JSON changes nothing; then every

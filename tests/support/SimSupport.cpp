@@ -4,6 +4,17 @@
 
 #include <chrono>
 
+QByteArray request(int group, int code)
+{
+    return QByteArray("\xFF\xAA", 2) + char(group) + char(code) + QByteArray("\x0D\xEB", 2);
+}
+
+FT_STATUS writeTo(FT_HANDLE handle, const QByteArray& bytes)
+{
+    DWORD written = 0;
+    return FT_Write(handle, const_cast<char*>(bytes.data()), DWORD(bytes.size()), &written);
+}
+
 Frames hostWrites(const boardsim::Board& board)
 {
     Frames out;
@@ -11,6 +22,14 @@ Frames hostWrites(const boardsim::Board& board)
         out << QByteArray(reinterpret_cast<const char*>(write.bytes.data()),
                           int(write.bytes.size()));
     return out;
+}
+
+QString sentHex(const boardsim::Board& board)
+{
+    QString hex;
+    for (const QByteArray& write : hostWrites(board))
+        hex += write.toHex().toUpper() + "|";
+    return hex;
 }
 
 bool resetsFollowPause(const boardsim::Board& board)
@@ -31,6 +50,15 @@ std::vector<uint8_t> rawFrame(const std::function<uint32_t(int pixel)>& value)
         for (int b = 0; b < 4; ++b)
             bytes[std::size_t(4 * i + b)] = uint8_t(value(i) >> (8 * b));
     return bytes;
+}
+
+cv::Mat grayImage(const std::function<int(int row, int column)>& value)
+{
+    cv::Mat m(256, 256, CV_8UC1);
+    for (int r = 0; r < 256; ++r)
+        for (int c = 0; c < 256; ++c)
+            m.at<uchar>(r, c) = uchar(value(r, c));
+    return m;
 }
 
 void resetRunState()
