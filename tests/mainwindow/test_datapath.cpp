@@ -99,8 +99,6 @@ private slots:
         QVERIFY(QDir::setCurrent(work.path()));
         QDir().mkpath("Calibration");
         startWindow();
-        board->setPaced(false);
-        window->show();
     }
 
     void cleanup()
@@ -195,7 +193,6 @@ private slots:
             return QList<uint32_t>{worker.maxRange[0], worker.maxRange[65535], worker.minRange[0],
                                    worker.minRange[1]};
         };
-        const QString lamp = "QPushButton { border-image: url(:/Image/images/tip_%1.png);}";
         const auto toggle = [&](const QStringList& said, const QList<uint32_t>& arrays, bool on) {
             boxes.boxes.clear();
             worker.setminrange(7);
@@ -204,7 +201,7 @@ private slots:
             QCOMPARE(references(), arrays);
             QCOMPARE(window->calibrationButton->text(),
                      QString(on ? "close Calibration" : "open Calibration"));
-            QCOMPARE(window->ui.isCalibration->styleSheet(), lamp.arg(on ? "running" : "stop"));
+            QCOMPARE(window->ui.isCalibration->styleSheet(), kLamp.arg(on ? "running" : "stop"));
         };
         const QString off = "Calibration/OFF_calibration.csv",
                       on = "Calibration/ON_calibration.csv";

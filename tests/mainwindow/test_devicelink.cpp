@@ -117,7 +117,6 @@ private slots:
         QVERIFY(openBoard());
         board->setBattery(uint8_t(shown));
         if (fault == "stray") {
-            board->setPaced(false);
             board->pushFrame(std::vector<uint8_t>(4 * 65536, 0x54)); // 84
             writeTo(fthandle1, request(0, 0));
         }

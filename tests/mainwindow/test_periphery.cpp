@@ -48,7 +48,6 @@ private slots:
         QVERIFY(QDir(dir.path()).removeRecursively() && QDir().mkpath(dir.path()));
         QDir::setCurrent(dir.path());
         startWindow();
-        window->show();
     }
     void cleanup()
     {
@@ -156,7 +155,6 @@ private slots:
         QVERIFY(openBoard());
         window->batteryTimer.stop();
         if (capturing) {
-            board->setPaced(false);
             window->on_Capture_click();
             QTRY_VERIFY_WITH_TIMEOUT(board->framesServed() >= 1, 5000);
         }
