@@ -96,7 +96,6 @@ private slots:
         QCOMPARE(runningDataManager->getSaveName(), QString("run1"));
         QVERIFY(saveFrame == 1 && worker().saveNumber == 1);
         QVERIFY(worker().isSaveData && worker().isSavePicture && !worker().isSaveVideo);
-        QVERIFY(runningDataManager->getSaveState());
         QVERIFY(window->ui.savelayout->isHidden() && !window->ui.widget_10->isHidden());
 
         // While it collects, neither the panel nor a confirm starts another.

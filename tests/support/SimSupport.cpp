@@ -2,8 +2,6 @@
 
 #include "RunningDataManager.h"
 
-#include <chrono>
-
 QByteArray request(int group, int code)
 {
     return QByteArray("\xFF\xAA", 2) + char(group) + char(code) + QByteArray("\x0D\xEB", 2);
@@ -30,17 +28,6 @@ QString sentHex(const boardsim::Board& board)
     for (const QByteArray& write : hostWrites(board))
         hex += write.toHex().toUpper() + "|";
     return hex;
-}
-
-bool resetsFollowPause(const boardsim::Board& board)
-{
-    using namespace std::chrono_literals;
-    const auto log = board.hostLog();
-    for (std::size_t i = 1; i < log.size(); ++i)
-        if (log[i].bytes.size() == 6 && log[i].bytes[2] == 0x01 &&
-            log[i].time - log[i - 1].time < 100ms)
-            return false;
-    return true;
 }
 
 std::vector<uint8_t> rawFrame(const std::function<uint32_t(int pixel)>& value)

@@ -22,9 +22,6 @@ Frames hostWrites(const boardsim::Board& board);
 // The same in upper-case hexadecimal, each write followed by '|'.
 QString sentHex(const boardsim::Board& board);
 
-// True when every SystemReset frame came at least 100 ms after the write before it.
-bool resetsFollowPause(const boardsim::Board& board);
-
 // A raw frame (little-endian 32-bit pixels, row-major) from its pixel values.
 std::vector<uint8_t> rawFrame(const std::function<uint32_t(int pixel)>& value);
 

@@ -104,8 +104,3 @@ bool writeFile(const QString& path, const QByteArray& bytes)
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
-
-void resetStdoutState()
-{
-    std::cout << std::dec << std::nouppercase << std::setfill(' ');
-}

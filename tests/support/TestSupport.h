@@ -7,7 +7,6 @@
 #include <QStringList>
 #include <QTimer>
 
-#include <iomanip>
 #include <iostream>
 #include <queue>
 #include <sstream>
@@ -65,7 +64,3 @@ public:
 // A file's bytes, empty when it cannot be read; and a file written whole.
 QByteArray fileBytes(const QString& path);
 bool writeFile(const QString& path, const QByteArray& bytes);
-
-// Puts std::cout back into its start-up formatting state (decimal, lower-case
-// hexadecimal letters, blank fill).
-void resetStdoutState();
