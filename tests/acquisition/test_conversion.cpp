@@ -1,5 +1,6 @@
 // Raw counts to pixel current and display gray level, the frame conversion,
 // and the ripple filter on frames whose result is known without the transform.
+#include "SimSupport.h"
 #include "Tessary_VideoThread.h"
 #include "conversion.h"
 
@@ -66,16 +67,6 @@ Pixels randomPixels(int kind, std::mt19937_64& rng)
         p.bright[i] = b;
     }
     return p;
-}
-
-// 256 x 256 gray frame with value(row, column).
-template <typename F> cv::Mat frameOf(F value)
-{
-    cv::Mat m(256, 256, CV_8UC1);
-    for (int r = 0; r < 256; ++r)
-        for (int c = 0; c < 256; ++c)
-            m.at<uchar>(r, c) = uchar(value(r, c));
-    return m;
 }
 
 } // namespace
@@ -204,7 +195,7 @@ private slots:
         QFETCH(int, cycles);
         QFETCH(int, halvesKept);
         const auto stripe = [=](int r) { return std::polar(31.75, 2 * M_PI * cycles * r / 256); };
-        cv::Mat image = frameOf([&](int r, int c) {
+        cv::Mat image = grayImage([&](int r, int c) {
             return (c % 2 ? 128 : 0) + std::lround(63.5 + 2 * stripe(r).real());
         });
         cv::Mat_<float> left(256, 256);
@@ -212,9 +203,9 @@ private slots:
         // thread checker.
         for (int r = 0; r < 256; ++r)
             for (int c = 0; c < 256; ++c)
-                left(r, c) = float(std::abs((c % 2 ? 191.5 : 63.5) +
-                                            (halvesKept > 0 ? stripe(r) : 0.0) +
-                                            (halvesKept > 1 ? std::conj(stripe(r)) : 0.0)));
+                left(r, c) =
+                    float(std::abs((c % 2 ? 191.5 : 63.5) + (halvesKept > 0 ? stripe(r) : 0.0) +
+                                   (halvesKept > 1 ? std::conj(stripe(r)) : 0.0)));
         cv::Mat expected;
         cv::normalize(left, expected, 0, 255, cv::NORM_MINMAX, CV_8U);
         Tessary_VideoThread().removeRipple(image);
@@ -225,8 +216,8 @@ private slots:
     {
         QTest::addColumn<cv::Mat>("input");
         QTest::addColumn<cv::Mat>("expected"); // empty: passed on untouched, in place
-        QTest::newRow("uniform") << frameOf([](int, int) { return 77; })
-                                 << frameOf([](int, int) { return 0; });
+        QTest::newRow("uniform") << grayImage([](int, int) { return 77; })
+                                 << grayImage([](int, int) { return 0; });
         // Frames the fixed notch does not fit.
         QTest::newRow("empty") << cv::Mat() << cv::Mat();
         QTest::newRow("colour") << cv::Mat(256, 256, CV_8UC3, cv::Scalar(1, 2, 3)) << cv::Mat();

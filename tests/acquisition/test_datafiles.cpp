@@ -50,12 +50,6 @@ Frame sceneFrame(uint64_t number, const std::vector<uint32_t>& first)
     return frame;
 }
 
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
-}
-
 // Tables as a default QTextStream writes them: a "Frame f" line for each
 // of `frames` (none for {-1}), 256 lines of 256 values, two empty lines.
 QByteArray streamed(const QList<int>& frames, bool trailingComma,
@@ -241,7 +235,7 @@ private slots:
         QCOMPARE(other[0], bright ? kZeroLevel : kDefaultBright);
 
         if (!failed.contains(raw)) {
-            QCOMPARE(contents(raw), streamed({-1}, true, [&](QTextStream& out, int, int i) {
+            QCOMPARE(fileBytes(raw), streamed({-1}, true, [&](QTextStream& out, int, int i) {
                          out << means[std::size_t(i)];
                      }));
         }
@@ -249,8 +243,8 @@ private slots:
             // The copy ends as the current file shows it: nothing below zero level.
             for (int i = 0; i < kFramePixels; ++i)
                 QCOMPARE(copy[i], std::max(means[std::size_t(i)], kZeroLevel));
-            QCOMPARE(contents(current).left(23), QByteArray("0,0.129838,0,150.602,0,"));
-            QCOMPARE(contents(current), streamed({-1}, true, [&](QTextStream& out, int, int i) {
+            QCOMPARE(fileBytes(current).left(23), QByteArray("0,0.129838,0,150.602,0,"));
+            QCOMPARE(fileBytes(current), streamed({-1}, true, [&](QTextStream& out, int, int i) {
                          const uint32_t v = means[std::size_t(i)];
                          out << (v < kZeroLevel ? 0.0 : pixelCurrent(v, 25, 166));
                      }));
@@ -288,10 +282,8 @@ private slots:
         QVERIFY(QDir().mkdir("save"));
         if (!obstruct("save", stem, failed))
             QSKIP("no full disk here");
-        QFile earlier(stem + ".csv"); // longer than what replaces it
-        QVERIFY(!failed.isEmpty() ||
-                (earlier.open(QIODevice::WriteOnly) && earlier.write(QByteArray(4 << 20, 'x'))));
-        earlier.close();
+        // An earlier file, longer than what replaces it.
+        QVERIFY(!failed.isEmpty() || writeFile(stem + ".csv", QByteArray(4 << 20, 'x')));
         Tessary_VideoThread worker;
         worker.fullScaleCharge = 13;
         worker.integrationTime = 1300;
@@ -311,7 +303,7 @@ private slots:
 
         std::vector<Frame> frames;
         QList<int> all, filtered, expectedProgress;
-        StdoutCapture out;
+        StreamCapture out;
         for (int f = 0; f < filter.size(); ++f) {
             frames.push_back(sceneFrame(uint64_t(f), {6144, 2048, 20000, 77, 77, 5000, 0x80000001u,
                                                       4096, 4096 + (1u << 20), 0}));
@@ -340,7 +332,7 @@ private slots:
         QCOMPARE(worker.saveStoredFrames.load(), all.size());
 
         if (!failed.contains(".csv")) {
-            const QByteArray currents = contents(stem + ".csv");
+            const QByteArray currents = fileBytes(stem + ".csv");
             QCOMPARE(currents.mid(8).split(',').mid(7, 3), (QList<QByteArray>{"0", "10", "0"}));
             QCOMPARE(currents, streamed(all, true, [&](QTextStream& s, int f, int i) {
                          s << pixelCurrent(rawPixel(frames[std::size_t(f)].data() + 4 * i), 13,
@@ -348,7 +340,7 @@ private slots:
                      }));
         }
         if (!failed.contains("_Grayscale.csv")) {
-            const QByteArray grays = contents(stem + "_Grayscale.csv");
+            const QByteArray grays = fileBytes(stem + "_Grayscale.csv");
             const bool filteredTables = filter.last();
             QVERIFY(filteredTables || grays.startsWith("Frame 0\n127,127,255,0,255,0,255,"));
             QCOMPARE(grays, streamed(filteredTables ? filtered : all, !filteredTables,

@@ -1,6 +1,7 @@
 // Pictures and video of a save, written by the recording step of the frame
 // loop: the files, the lines on both streams, the flags and the failures.
 #include "RunningDataManager.h"
+#include "SimSupport.h"
 #include "Tessary_VideoThread.h"
 #include "TestSupport.h"
 
@@ -11,28 +12,9 @@
 
 #include <csignal>
 #include <iostream>
-#include <sstream>
 #include <sys/resource.h>
 
 namespace {
-
-// Redirects std::cerr into a string while it lives.
-class StderrCapture
-{
-public:
-    StderrCapture() : previous(std::cerr.rdbuf(buffer.rdbuf())) {}
-    ~StderrCapture() { std::cerr.rdbuf(previous); }
-    // The tick count varies: shown as "N".
-    QString text() const
-    {
-        return QString::fromStdString(buffer.str())
-            .replace(QRegularExpression("Ticks: \\d+\n"), "Ticks: N\n");
-    }
-
-private:
-    std::ostringstream buffer;
-    std::streambuf* previous;
-};
 
 // Lowers the size a file of this process may grow to while it lives; a write
 // beyond fails as on a full disk.
@@ -56,16 +38,13 @@ private:
 // Display frame number k: every frame differs from the others.
 cv::Mat frameNumber(int k)
 {
-    cv::Mat m(256, 256, CV_8UC1);
-    for (int r = 0; r < 256; ++r)
-        for (int c = 0; c < 256; ++c)
-            m.at<uchar>(r, c) = uchar(r * 3 + c * 7 + k * 11);
-    return m;
+    return grayImage([k](int r, int c) { return r * 3 + c * 7 + k * 11; });
 }
 
 // Frames of a video file, or -1 when it does not open, -2 when a frame is
-// not 256 x 256. Read through FFmpeg alone: letting OpenCV probe its other
-// back-ends wakes camera libraries that leak.
+// not 256 x 256, -3 when it does not play at 2 frames/s. Read through FFmpeg
+// alone: letting OpenCV probe its other back-ends wakes camera libraries that
+// leak.
 int videoFrames(const QString& file)
 {
     cv::VideoCapture video(file.toStdString(), cv::CAP_FFMPEG);
@@ -73,7 +52,7 @@ int videoFrames(const QString& file)
     for (cv::Mat frame; video.read(frame); ++n)
         if (frame.rows != 256 || frame.cols != 256)
             return -2;
-    return n;
+    return n > 0 && video.get(cv::CAP_PROP_FPS) != 2.0 ? -3 : n;
 }
 
 struct Case
@@ -120,18 +99,14 @@ private slots:
                     {1, 2, 3, 4, 5}, "", "",   {},    "picture saved successfully.\n"};
         // Another save asked for meanwhile changes nothing of this one.
         QTest::newRow("both") << Case{"v", 4, true, true, 4, {1, 2, 3, 4}, "", "", {}, both, 2};
-        const QString tables = "Could not write %1/s_%2_Frames.csv";
-        const QString grays = "Could not write %1/s_%2_Frames_Grayscale.csv";
-        QTest::newRow("video, folder unwritable")
-            << Case{"s",
-                    3,
-                    true,
-                    true,
-                    -1,
-                    {},
-                    "under a file",
-                    writer + "\nTicks: N\n",
-                    {writer, tables.arg("%1", "3"), grays.arg("%1", "3")}};
+        // The tables of n frames, not written; "%1" stands for the save folder.
+        const auto tables = [](const char* n) {
+            const QString stem = QString("Could not write %1/s_%2_Frames").arg("%1", n);
+            return QStringList{stem + ".csv", stem + "_Grayscale.csv"};
+        };
+        const QString ticks = writer + "\nTicks: N\n";
+        QTest::newRow("video, folder unwritable") << Case{
+            "s", 3, true, true, -1, {}, "under a file", ticks, QStringList{writer} + tables("3")};
         // The first frame is already in the video: it is finalised, not lost.
         QTest::newRow("picture folder fails, video kept")
             << Case{"s", 3, true, true, 1, {}, "file:spic", directory + "\n", {directory}};
@@ -145,16 +120,9 @@ private slots:
         QTest::newRow("video frame that does not encode")
             << Case{"s", 3, false, true, -1, {}, "", "", {encode}, "", 0, CV_8UC2};
         // A video that ran out of room is not said saved.
-        const QString full = "Could not write %1/s_output_video.mp4";
-        QTest::newRow("full disk") << Case{"s",
-                                           1,
-                                           false,
-                                           true,
-                                           -1,
-                                           {},
-                                           "full",
-                                           "Error: Failed to save the video.\n",
-                                           {tables.arg("%1", "1"), grays.arg("%1", "1"), full}};
+        const QStringList full = tables("1") << "Could not write %1/s_output_video.mp4";
+        const QString unsaved = "Error: Failed to save the video.\n";
+        QTest::newRow("full disk") << Case{"s", 1, false, true, -1, {}, "full", unsaved, full};
         const QString empty = "Error: Source image is empty.\n";
         QTest::newRow("empty frames")
             << Case{"s", 3, true, true, -1, {}, "", empty.repeated(3), {}, both, 0, -1};
@@ -181,8 +149,8 @@ private slots:
         RunningDataManager::instance()->setSaveName(c.name);
         Tessary_VideoThread worker;
         worker.frameRate = 2;
-        StdoutCapture out;
-        StderrCapture err;
+        StreamCapture out;
+        StreamCapture err(std::cerr);
         QSignalSpy failures(&worker, &Tessary_VideoThread::storeFailed);
         std::vector<uint8_t> raw(kRawFrameBytes, 0);
         // No file of the save grows past 4 kB: the disk is full.
@@ -208,7 +176,10 @@ private slots:
                 worker.recordFrame(frame);
             }
         }
-        QCOMPARE(err.text(), c.stderrText.repeated(c.saves));
+        // The tick count varies: shown as "N".
+        QCOMPARE(QString::fromStdString(err.text())
+                     .replace(QRegularExpression("Ticks: \\d+\n"), "Ticks: N\n"),
+                 c.stderrText.repeated(c.saves));
         QStringList texts;
         for (const QList<QVariant>& emission : failures)
             texts << emission.at(0).toString();
@@ -228,12 +199,7 @@ private slots:
                  ((c.obstacle == "under a file" ? "open failed\n" : frames) + c.printed)
                      .repeated(c.saves));
 
-        const QString videoFile = dir.filePath(c.name + "_output_video.mp4");
-        QCOMPARE(videoFrames(videoFile), c.videoFrames);
-        if (c.videoFrames > 0)
-            QCOMPARE(
-                cv::VideoCapture(videoFile.toStdString(), cv::CAP_FFMPEG).get(cv::CAP_PROP_FPS),
-                2.0);
+        QCOMPARE(videoFrames(dir.filePath(c.name + "_output_video.mp4")), c.videoFrames);
         for (int k = 1; k <= c.count; ++k) {
             const cv::Mat read =
                 cv::imread(QString("%1/%2_%3.png").arg(picDir, c.name).arg(k).toStdString(),

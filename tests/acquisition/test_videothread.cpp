@@ -27,20 +27,13 @@ int wrongPixels(const cv::Mat& shown, const std::vector<uint8_t>& raw, int turns
     auto src = [&](int r, int c) {
         return grayLevel(rawPixel(raw.data() + 4 * (r * 256 + c)), kZeroLevel, kDefaultBright);
     };
-    cv::Mat m(256, 256, CV_8UC1);
-    for (int r = 0; r < 256; ++r)
-        for (int c = 0; c < 256; ++c) {
-            const int x = flip == 1 ? 255 - c : c;
-            const int turned[] = {src(r, x), x ? src(256 - x, r) : 0,
-                                  r && x ? src(256 - r, 256 - x) : 0, r ? src(x, 256 - r) : 0};
-            m.at<uchar>(r, c) = uchar(turned[turns]);
-        }
+    const cv::Mat m = grayImage([&](int r, int c) {
+        const int x = flip == 1 ? 255 - c : c;
+        const int turned[] = {src(r, x), x ? src(256 - x, r) : 0,
+                              r && x ? src(256 - r, 256 - x) : 0, r ? src(x, 256 - r) : 0};
+        return turned[turns];
+    });
     return cv::countNonZero(m != shown);
-}
-
-QByteArray chunkRequest(int k)
-{
-    return QByteArray("\xFF\xAA\x00", 3) + char(k) + QByteArray("\x0D\xEB", 2);
 }
 
 // Gives the board a frame period (in 100 ns steps) the way a SCAN timing
@@ -53,8 +46,7 @@ void setFramePeriod(FT_HANDLE handle, uint32_t period)
     putBigEndian(f + 6, period, 4);
     f[38] = payloadChecksum(f + 6, 32);
     std::copy_n(kSystemReset, kHeadBytes, f + 39);
-    DWORD written = 0;
-    FT_Write(handle, f, sizeof f, &written);
+    writeTo(handle, QByteArray(reinterpret_cast<char*>(f), sizeof f));
 }
 
 } // namespace
@@ -160,7 +152,7 @@ private slots:
         QVERIFY(frames[0].data != frames[1].data); // each frame owns its buffer
         Frames requests;
         for (std::size_t i = 0; i < 4 * frames.size(); ++i)
-            requests << chunkRequest(int(i % 4));
+            requests << request(0, int(i % 4));
         QCOMPARE(hostWrites(*board), requests);
         // The current of the pixel shown at the picked place (1 + its index,
         // 0 on the empty border), after each frame.
@@ -196,8 +188,7 @@ private slots:
         ChunkReader reader(handle, status, running, std::chrono::milliseconds(112));
         // Frame 0 is the late answer to an earlier reader's request: dropped.
         board->pushFrame(tagged(0));
-        DWORD written = 0;
-        FT_Write(handle, chunkRequest(2).data(), 6, &written);
+        writeTo(handle, request(0, 2));
         uint32_t next = 1, pushed = 1; // the board's next frame, frames handed to it
         for (int trial = 0; trial < 100; ++trial) {
             for (; pushed < next + 2; ++pushed)
@@ -214,9 +205,9 @@ private slots:
             QVERIFY2(reader.readFrame() == ChunkReader::Outcome::Frame, name);
             Frames expected;
             for (unsigned k = 0; stray && k <= after; ++k)
-                expected << chunkRequest(int(k));
+                expected << request(0, int(k));
             next += stray ? 1 : 0;
-            expected << chunkRequest(0) << chunkRequest(1) << chunkRequest(2) << chunkRequest(3);
+            expected << request(0, 0) << request(0, 1) << request(0, 2) << request(0, 3);
             QVERIFY2(hostWrites(*board) == expected, name);
             int wrong = 0;
             for (int i = 0; i < kFramePixels; ++i)
@@ -235,7 +226,7 @@ private slots:
     {
         qputenv("TZ", "XST-8"); // eight hours east: local time is not UTC
         tzset();
-        StdoutCapture out;
+        StreamCapture out;
         const QDateTime before = QDateTime::currentDateTime().addMSecs(-1000);
         worker->start();
         QTRY_VERIFY_WITH_TIMEOUT(frames.size() >= 2, 60000);

@@ -9,12 +9,6 @@
 
 #include <QtTest>
 
-namespace {
-
-const QString kLamp = "QPushButton { border-image: url(:/Image/images/tip_%1.png);}";
-
-} // namespace
-
 class TestCapture : public WindowFixture
 {
     Q_OBJECT
@@ -42,12 +36,7 @@ class TestCapture : public WindowFixture
     }
 
 private slots:
-    void init()
-    {
-        startWindow();
-        board->setPaced(false);
-        window->show();
-    }
+    void init() { startWindow(); }
 
     void cleanup() { stopWindow(); }
 

@@ -116,13 +116,11 @@ private slots:
             boardsim::Bus::instance().detach("TS256A01");
         window_->batteryTimer.start();
         BoxCatcher boxes;
-        StdoutCapture capture;
+        StreamCapture capture;
         QVERIFY(QMetaObject::invokeMethod(window_, command.slot, Qt::DirectConnection));
         QCOMPARE(boxes.texts().join('\n'), command.box);
-        QString seen;
-        for (const QByteArray& frame : hostWrites(*board_))
-            seen += frame.toHex().toUpper() + "|";
-        seen += "#" + window_->ui.label_save->text() + "#" + QString::fromStdString(capture.text());
+        const QString seen = sentHex(*board_) + "#" + window_->ui.label_save->text() + "#" +
+                             QString::fromStdString(capture.text());
         const QRegularExpression pattern(
             QRegularExpression::wildcardToRegularExpression(command.result));
         QVERIFY2(pattern.match(seen).hasMatch(), qPrintable(seen));
@@ -142,7 +140,7 @@ private slots:
         board_->setDeliveryPieces(100, 7);
         board_->setPaced(false);
         DWORD count = 0, tx = 0, events = 0;
-        FT_Write(fthandle1, const_cast<char*>("\xFF\xAA\x00\x00\x0D\xEB"), 6, &count);
+        writeTo(fthandle1, request(0, 0));
         developer_mode->on_ReadParam_Clicked();
         const QStringList lines = developer_mode->ui->textEdit->toPlainText().split('\n');
         for (const QString& line : command.readBack.split(' '))

@@ -12,15 +12,6 @@ using boardsim::Bus;
 
 namespace {
 
-// The host's writes, in hexadecimal, one word each.
-QByteArray sent(const boardsim::Board& board)
-{
-    QByteArrayList words;
-    for (const QByteArray& write : hostWrites(board))
-        words << write.toHex();
-    return words.join(' ');
-}
-
 const QString kLost = "断开连接";
 
 } // namespace
@@ -52,17 +43,16 @@ private slots:
         QTest::addColumn<int>("answerDelayMs");
         QTest::addColumn<bool>("batterySilent");
         QTest::addColumn<QString>("box");
-        QTest::addColumn<QByteArray>("written");
+        QTest::addColumn<QString>("written");
+        const QString handshake = "FFAA00FF0DEB|", battery = "FFAA00A50DEB|";
         QTest::newRow("opened") << "TS256A01" << 8 << false << ""
-                                << QByteArray(
-                                       "ffaa00ff0deb ffaa00a50deb ffaa00a40deb0202 ffaa00a50deb");
-        QTest::newRow("no board listed")
-            << "" << 0 << false << "No Device Connected" << QByteArray();
+                                << handshake + battery + "FFAA00A40DEB0202|" + battery;
+        QTest::newRow("no board listed") << "" << 0 << false << "No Device Connected" << QString();
         QTest::newRow("answer after the ten tries")
-            << "TS256A01" << 400 << false << "No Device Connected" << QByteArray("ffaa00ff0deb");
+            << "TS256A01" << 400 << false << "No Device Connected" << handshake;
         // The first battery poll finds the link lost: the open goes no further.
         QTest::newRow("lost right after the handshake")
-            << "TS256A01" << 0 << true << kLost << QByteArray("ffaa00ff0deb ffaa00a50deb");
+            << "TS256A01" << 0 << true << kLost << handshake + battery;
     }
     void open()
     {
@@ -70,7 +60,7 @@ private slots:
         QFETCH(int, answerDelayMs);
         QFETCH(bool, batterySilent);
         QFETCH(QString, box);
-        QFETCH(QByteArray, written);
+        QFETCH(QString, written);
         qputenv("TESSARY_SIM_BOARDS", boards.toUtf8());
         Bus::instance().resetToEnvironment();
         window = std::make_unique<TessaryWidget>();
@@ -84,7 +74,7 @@ private slots:
         const bool opened = box.isEmpty();
         QCOMPARE(boxes.texts(), opened ? QStringList() : QStringList{box});
         QCOMPARE(link(), QString(opened ? "Close 1 1 1" : board ? "Open 0 0 0" : "Open 0 0 -"));
-        QCOMPARE(board ? sent(*board) : QByteArray(), written);
+        QCOMPARE(board ? sentHex(*board) : QString(), written);
         if (!opened)
             return;
         QCOMPARE(window->batteryTimer.interval(), 3000);
@@ -96,7 +86,7 @@ private slots:
         board->clearHostLog();
         window->on_Open_Close_click();
         QCOMPARE(link(), QString("Open 0 0 0"));
-        QCOMPARE(sent(*board), QByteArray());
+        QCOMPARE(sentHex(*board), QString());
     }
 
     // The gauge, also when an answer nobody took is still queued. A poll
@@ -127,10 +117,8 @@ private slots:
         QVERIFY(openBoard());
         board->setBattery(uint8_t(shown));
         if (fault == "stray") {
-            board->setPaced(false);
             board->pushFrame(std::vector<uint8_t>(4 * 65536, 0x54)); // 84
-            DWORD written = 0;
-            FT_Write(fthandle1, const_cast<char*>("\xFF\xAA\x00\x00\x0D\xEB"), 6, &written);
+            writeTo(fthandle1, request(0, 0));
         }
         if (fault == "unplugged")
             Bus::instance().detach("TS256A01");

@@ -3,6 +3,7 @@
 // sizes (see tests/CMakeLists.txt), and checks the layout that the real
 // screen under the cursor selects.
 #include "RunningDataManager.h"
+#include "SimSupport.h"
 #include "TestSupport.h"
 #include "tessary_interface.h"
 
@@ -19,12 +20,6 @@ namespace {
 const QMap<int, QRect> kFullScreenPicture = {
     {810, {20, 45, 750, 750}}, {900, {20, 65, 800, 800}}, {1080, {115, 115, 880, 880}}};
 const QRect kNormalPicture(20, 45, 600, 600);
-
-void pressEscape(QWidget* window)
-{
-    QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-    QCoreApplication::sendEvent(window, &press);
-}
 
 } // namespace
 
@@ -73,16 +68,15 @@ private slots:
         QFETCH(bool, byEscape);
         QFETCH(int, panelWidth);
         QFETCH(int, labelSize);
-        pressEscape(window.get());
+        QTest::keyClick(window.get(), Qt::Key_Escape);
         QVERIFY(!window->isFullScreen());
         if (labelSize)
             window->ui.label->setGeometry(20, 45, labelSize, labelSize);
         const QRect start = window->ui.label->geometry();
-        cv::Mat frame(256, 256, CV_8UC1);
         std::mt19937 rng(3);
-        for (int r = 0; r < 256; ++r)
-            for (int c = 0; c < 256; ++c)
-                frame.at<uchar>(r, c) = uchar(byEscape ? ((r / 8 + c / 8) % 2) * 255 : rng());
+        const cv::Mat frame = grayImage([&](int r, int c) {
+            return byEscape ? ((r / 8 + c / 8) % 2) * 255 : int(rng() % 256);
+        });
         window->displayOff = false;
         window->ShowUILabel(frame);
         verifyPicture(frame);
@@ -105,7 +99,7 @@ private slots:
         QCOMPARE(runningDataManager->getShowIndex(), 255);
 
         if (byEscape)
-            pressEscape(window.get());
+            QTest::keyClick(window.get(), Qt::Key_Escape);
         else
             window->toggleFullscreen();
         QTRY_VERIFY(!window->isFullScreen());

@@ -12,12 +12,6 @@
 
 namespace {
 
-bool writeFile(const QString& name, const QByteArray& bytes)
-{
-    QFile file(name);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 const FT_HANDLE kSomeHandle = reinterpret_cast<FT_HANDLE>(quintptr(0x5a5a));
 const char* const kInfoFile = "tessary_info.json";
 
@@ -54,7 +48,6 @@ private slots:
         QVERIFY(QDir(dir.path()).removeRecursively() && QDir().mkpath(dir.path()));
         QDir::setCurrent(dir.path());
         startWindow();
-        window->show();
     }
     void cleanup()
     {
@@ -162,7 +155,6 @@ private slots:
         QVERIFY(openBoard());
         window->batteryTimer.stop();
         if (capturing) {
-            board->setPaced(false);
             window->on_Capture_click();
             QTRY_VERIFY_WITH_TIMEOUT(board->framesServed() >= 1, 5000);
         }
@@ -196,10 +188,9 @@ private slots:
         QJsonObject record;
         for (const QString& key : infoKeys())
             record.insert(key, "");
-        QFile written(kInfoFile);
-        const QByteArray file = written.open(QIODevice::ReadOnly) ? written.readAll() : "";
-        QCOMPARE(file, closed ? QJsonDocument(record).toJson(QJsonDocument::Indented)
-                              : QByteArray(20000, 'x'));
+        QCOMPARE(fileBytes(kInfoFile), closed
+                                           ? QJsonDocument(record).toJson(QJsonDocument::Indented)
+                                           : QByteArray(20000, 'x'));
     }
 
     // No file is told; a file that is not JSON changes nothing; then every

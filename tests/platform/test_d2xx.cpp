@@ -16,12 +16,7 @@ namespace {
 constexpr int kChunk = 65536;
 const char kSerial[] = "TS256B07"; // not the default: the bus reads the environment
 
-QByteArray request(char group, char code)
-{
-    return QByteArray("\xFF\xAA") + group + code + "\x0D\xEB";
-}
-
-const QByteArray kBattery = request(0x00, char(0xA5));
+const QByteArray kBattery = request(0x00, 0xA5);
 
 // Gathers n bytes: a status query and a read of the count it reported, which
 // must come whole at once; with nothing queued, a read of all that is missing,
@@ -49,12 +44,6 @@ class TestD2xx : public QObject
 
     std::shared_ptr<boardsim::Board> board;
     FT_HANDLE h = nullptr;
-
-    FT_STATUS send(const QByteArray& b)
-    {
-        DWORD n = 0;
-        return FT_Write(h, const_cast<char*>(b.data()), DWORD(b.size()), &n);
-    }
 
 private slots:
     void init()
@@ -94,7 +83,7 @@ private slots:
     {
         QTest::addColumn<Frames>("writes");
         QTest::addColumn<QByteArray>("expected");
-        const QByteArray params = request(0x00, char(0xFF));
+        const QByteArray params = request(0x00, 0xFF);
         // Mode 2 at 9 frames/s, version 2.1; then ADC, DAC and SCAN timing.
         const QByteArray block0 =
             QByteArray::fromHex("02 09 00020001 0019F0 0019F0 01BF 000000"
@@ -117,14 +106,14 @@ private slots:
         board->setPaced(false);
         board->setParamAnswerDelay(tag == "late" ? 300ms : 0ms);
         for (const QByteArray& w : writes)
-            QCOMPARE(send(w), FT_STATUS(FT_OK));
+            QCOMPARE(writeTo(h, w), FT_STATUS(FT_OK));
         if (tag == "reopened") {
             FT_Close(h);
             QCOMPARE(FT_OpenEx(const_cast<char*>(kSerial), FT_OPEN_BY_SERIAL_NUMBER, &h),
                      FT_STATUS(FT_OK));
         }
         board->setBattery(45); // its answer comes right after: nothing else is left
-        QCOMPARE(send(kBattery), FT_STATUS(FT_OK));
+        QCOMPARE(writeTo(h, kBattery), FT_STATUS(FT_OK));
         DWORD rx = 0, got = 0; // the status never reports more than is there
         QVERIFY(FT_GetStatus(h, &rx, &got, &got) == FT_OK && rx <= DWORD(expected.size() + 1));
         QCOMPARE(collect(h, expected.size() + 1), expected + "\x2D");
@@ -147,7 +136,7 @@ private slots:
         });
         int received = 0;
         for (int k = 0; k < 12; ++k)
-            received += send(request(0, char(k % 4))) == FT_OK ? collect(h, kChunk).size() : 0;
+            received += writeTo(h, request(0, k % 4)) == FT_OK ? collect(h, kChunk).size() : 0;
         gui.join();
         received += collect(h, 12 * kChunk + 40 - received).size();
         QCOMPARE(QList<int>({failures, received, int(board->framesServed())}),

@@ -2,7 +2,16 @@
 
 #include "RunningDataManager.h"
 
-#include <chrono>
+QByteArray request(int group, int code)
+{
+    return QByteArray("\xFF\xAA", 2) + char(group) + char(code) + QByteArray("\x0D\xEB", 2);
+}
+
+FT_STATUS writeTo(FT_HANDLE handle, const QByteArray& bytes)
+{
+    DWORD written = 0;
+    return FT_Write(handle, const_cast<char*>(bytes.data()), DWORD(bytes.size()), &written);
+}
 
 Frames hostWrites(const boardsim::Board& board)
 {
@@ -13,15 +22,12 @@ Frames hostWrites(const boardsim::Board& board)
     return out;
 }
 
-bool resetsFollowPause(const boardsim::Board& board)
+QString sentHex(const boardsim::Board& board)
 {
-    using namespace std::chrono_literals;
-    const auto log = board.hostLog();
-    for (std::size_t i = 1; i < log.size(); ++i)
-        if (log[i].bytes.size() == 6 && log[i].bytes[2] == 0x01 &&
-            log[i].time - log[i - 1].time < 100ms)
-            return false;
-    return true;
+    QString hex;
+    for (const QByteArray& write : hostWrites(board))
+        hex += write.toHex().toUpper() + "|";
+    return hex;
 }
 
 std::vector<uint8_t> rawFrame(const std::function<uint32_t(int pixel)>& value)
@@ -31,6 +37,15 @@ std::vector<uint8_t> rawFrame(const std::function<uint32_t(int pixel)>& value)
         for (int b = 0; b < 4; ++b)
             bytes[std::size_t(4 * i + b)] = uint8_t(value(i) >> (8 * b));
     return bytes;
+}
+
+cv::Mat grayImage(const std::function<int(int row, int column)>& value)
+{
+    cv::Mat m(256, 256, CV_8UC1);
+    for (int r = 0; r < 256; ++r)
+        for (int c = 0; c < 256; ++c)
+            m.at<uchar>(r, c) = uchar(value(r, c));
+    return m;
 }
 
 void resetRunState()

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFile>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QPushButton>
@@ -45,14 +46,15 @@ void BoxCatcher::poll()
     }
 }
 
-StdoutCapture::StdoutCapture() : previous(std::cout.rdbuf(buffer.rdbuf()))
+StreamCapture::StreamCapture(std::ostream& stream)
+    : stream(stream), previous(stream.rdbuf(buffer.rdbuf()))
 {
 }
 
-StdoutCapture::~StdoutCapture()
+StreamCapture::~StreamCapture()
 {
-    std::cout.flush();
-    std::cout.rdbuf(previous);
+    stream.flush();
+    stream.rdbuf(previous);
 }
 
 namespace {
@@ -91,7 +93,14 @@ QStringList DebugCapture::messages() const
     return debugSink ? *debugSink : QStringList();
 }
 
-void resetStdoutState()
+QByteArray fileBytes(const QString& path)
 {
-    std::cout << std::dec << std::nouppercase << std::setfill(' ');
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }

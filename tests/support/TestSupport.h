@@ -1,12 +1,12 @@
 #pragma once
 
+#include <QByteArray>
 #include <QMessageBox>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
 
-#include <iomanip>
 #include <iostream>
 #include <queue>
 #include <sstream>
@@ -37,17 +37,17 @@ private:
     std::queue<QMessageBox::StandardButton> answers;
 };
 
-// Redirects std::cout into a string while it lives. The stream object stays
-// the same, so its format flags carry over as they do in the program.
-class StdoutCapture
+// Redirects a standard stream into a string while it lives. The stream object
+// stays the same, so its format flags carry over as they do in the program.
+class StreamCapture
 {
 public:
-    StdoutCapture();
-    ~StdoutCapture();
+    explicit StreamCapture(std::ostream& stream = std::cout);
+    ~StreamCapture();
     std::string text() const { return buffer.str(); }
-    void clear() { buffer.str(std::string()); }
 
 private:
+    std::ostream& stream;
     std::ostringstream buffer;
     std::streambuf* previous;
 };
@@ -61,6 +61,6 @@ public:
     QStringList messages() const;
 };
 
-// Puts std::cout back into its start-up formatting state (decimal, lower-case
-// hexadecimal letters, blank fill).
-void resetStdoutState();
+// A file's bytes, empty when it cannot be read; and a file written whole.
+QByteArray fileBytes(const QString& path);
+bool writeFile(const QString& path, const QByteArray& bytes);

@@ -8,6 +8,7 @@ void WindowFixture::startWindow()
     qputenv("TESSARY_SIM_BOARDS", "TS256A01");
     boardsim::Bus::instance().resetToEnvironment();
     board = boardsim::Bus::instance().board("TS256A01");
+    board->setPaced(false); // frames as fast as they are asked for
     isConnected = false;
     isRuning = false;
     fthandle1 = nullptr;
@@ -15,6 +16,7 @@ void WindowFixture::startWindow()
     readSize = 600;
     resetRunState();
     window = std::make_unique<TessaryWidget>();
+    window->show();
 }
 
 void WindowFixture::stopWindow()

@@ -7,8 +7,11 @@
 
 #include <memory>
 
-// A main window on a fresh simulated bus with the one board "TS256A01", the
-// window's globals back at their start values.
+// A lamp's style sheet, %1 its state.
+const QString kLamp = "QPushButton { border-image: url(:/Image/images/tip_%1.png);}";
+
+// A main window, shown, on a fresh simulated bus with the one board "TS256A01"
+// (unpaced), the window's globals back at their start values.
 class WindowFixture : public QObject
 {
     Q_OBJECT
