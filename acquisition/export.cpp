@@ -92,9 +92,13 @@ void Tessary_VideoThread::save()
 
     const double A = fullScaleCharge.load();
     const double B = integrationTime.load();
-    const bool filtered = isFft.load();
+    // Each frame's gray table holds what its picture showed: the filtered
+    // levels of a frame kept with the filter on, else its levels between the
+    // references, whatever the filter does now.
+    const bool anyUnfiltered =
+        std::find(savedGrayData.begin(), savedGrayData.end(), nullptr) != savedGrayData.end();
     std::vector<uint32_t> dark, bright;
-    if (!filtered) {
+    if (anyUnfiltered) {
         // One consistent pair of references for the whole export.
         std::lock_guard<std::mutex> lock(rangeMutex);
         dark.assign(minRange, minRange + kFramePixels);
@@ -128,17 +132,10 @@ void Tessary_VideoThread::save()
         }
         if (grays.failed())
             return out;
-        if (filtered) {
-            // Frames kept while the filter was off have no filtered picture;
-            // the others keep their own index.
-            const uint8_t* gray = savedGrayData[std::size_t(f)];
-            if (!gray)
-                return out;
-            out = csv::putFrameLine(out, f);
+        out = csv::putFrameLine(out, f);
+        if (const uint8_t* gray = savedGrayData[std::size_t(f)])
             return csv::putTable(out, csv::Commas::Between,
                                  [gray](int i, char* o) { return csv::putUnsigned(o, gray[i]); });
-        }
-        out = csv::putFrameLine(out, f);
         return csv::putTable(out, csv::Commas::AfterEach, [&](int i, char* o) {
             return csv::putUnsigned(o, grayLevel(rawPixel(raw + 4 * i), dark[std::size_t(i)],
                                                  bright[std::size_t(i)], true));
@@ -151,7 +148,7 @@ void Tessary_VideoThread::save()
         }
         if (grays.failed())
             return;
-        if (!filtered)
+        if (!savedGrayData[std::size_t(piece / 2)])
             std::cout << piece / 2 << std::endl;
         grays.write(text, size);
     };

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QTime>
 #include <QTimer>
@@ -107,6 +108,30 @@ QStringList saveFiles(const QString& directory, const QString& name)
     return found;
 }
 
+// Whether the save's longest files can be made: its last table and, with
+// pictures, its last picture. Each is made and removed again (one already
+// there will be replaced); a picture folder made only for this goes again.
+bool saveFilesCanBeMade(const QString& directory, const QString& name, bool pictures)
+{
+    const QDir dir(directory);
+    QStringList longest{dir.filePath(name + "_1000_Frames_Grayscale.csv")};
+    const QString pictureFolder = dir.filePath(name + "pic");
+    const bool folderMade =
+        pictures && !QFileInfo::exists(pictureFolder) && QDir().mkdir(pictureFolder);
+    if (pictures)
+        longest << pictureFolder + "/" + name + "_1000.png";
+    bool made = true;
+    for (const QString& file : longest) {
+        QFile probe(file);
+        if (made && !probe.exists() &&
+            (made = probe.open(QIODevice::WriteOnly | QIODevice::NewOnly)))
+            probe.remove();
+    }
+    if (folderMade)
+        QDir().rmdir(pictureFolder);
+    return made;
+}
+
 // A new save never mixes its files with an earlier one of the same name:
 // the user replaces the earlier save as a whole, or keeps it and no save
 // starts. True when the directory is free for the save.
@@ -121,12 +146,21 @@ bool earlierSaveReplaced(const QString& directory, const QString& name)
     question.setDefaultButton(QMessageBox::No);
     if (question.exec() != QMessageBox::Yes)
         return false;
-    for (const QString& file : earlier) {
-        if (!QFile::remove(file)) {
-            showPlainBox("Could not remove " + file);
+    // All or nothing: every file is moved aside first. One that cannot be
+    // moved (open elsewhere, say) brings the others back, and the earlier
+    // save stays whole.
+    const auto aside = [](const QString& file) { return file + ".replacing"; };
+    for (int i = 0; i < earlier.size(); ++i) {
+        QFile::remove(aside(earlier[i])); // left by a replace that was cut short
+        if (!QFile::rename(earlier[i], aside(earlier[i]))) {
+            for (int j = 0; j < i; ++j)
+                QFile::rename(aside(earlier[j]), earlier[j]);
+            showPlainBox("Could not remove " + earlier[i]);
             return false;
         }
     }
+    for (const QString& file : earlier)
+        QFile::remove(aside(file));
     QDir(directory).rmdir(name + "pic"); // only when nothing else is in it
     return true;
 }
@@ -249,7 +283,9 @@ void Tessary_Interface::on_Choice_Path_click()
 
 void Tessary_Interface::on_Save_confirm_click()
 {
-    if (ui.lineEdit_savepath->text().isEmpty() || ui.lineEdit_savename->text().isEmpty()) {
+    const QString field = ui.lineEdit_savepath->text();
+    const QString name = ui.lineEdit_savename->text();
+    if (field.isEmpty() || name.isEmpty()) {
         showPlainBox("Please select a valid path");
         return;
     }
@@ -258,15 +294,26 @@ void Tessary_Interface::on_Save_confirm_click()
         showPlainBox(kSaveInProgress);
         return;
     }
-    const QString name = ui.lineEdit_savename->text();
     // The name becomes part of file names: it must not lead out of the folder.
     if (name.contains('/') || name.contains('\\')) {
         showPlainBox("Please enter a save name without / or \\");
         return;
     }
-    if (!earlierSaveReplaced(saveDirectory, name))
+    // The save goes to the folder the field shows, typed or chosen.
+    if (!QFileInfo(field).isDir()) {
+        showPlainBox("Please select a valid path");
         return;
-    videoThread->savePath = saveDirectory.toUtf8().toStdString();
+    }
+    const QString directory = QDir(field).absolutePath();
+    const bool pictures = ui.checkBox_Picture->isChecked();
+    if (!saveFilesCanBeMade(directory, name, pictures)) {
+        showPlainBox("Please enter a shorter save name or select another path");
+        return;
+    }
+    if (!earlierSaveReplaced(directory, name))
+        return;
+    saveDirectory = directory;
+    videoThread->savePath = directory.toUtf8().toStdString();
     videoThread->integrationTime = integrationTimeForWorker();
     runningDataManager->setSaveName(name);
     connect(videoThread, SIGNAL(saveDialog()), this, SLOT(threadSaveDialog()),
@@ -277,13 +324,15 @@ void Tessary_Interface::on_Save_confirm_click()
         saveFrame = kSaveCounts[index];
         videoThread->saveNumber = saveFrame;
     }
+    // Marked running before the worker can see the request: the worker
+    // clears the mark when the save ends, which may be at once.
+    runningDataManager->setSaveState(true);
     // Every save keeps the raw frames for the data tables, ticked or not. The
     // data flag goes last: the worker takes the request over once it sees it.
-    videoThread->isSavePicture = ui.checkBox_Picture->isChecked();
+    videoThread->isSavePicture = pictures;
     videoThread->isSaveVideo = ui.checkBox_Video->isChecked();
     videoThread->isSaveData = true;
 
-    runningDataManager->setSaveState(true);
     ui.savelayout->hide();
     ui.widget_10->show();
 }
@@ -307,9 +356,10 @@ void Tessary_Interface::threadSaveDialog()
         ui.pushButton_max->setEnabled(true);
         ui.pushButton_low->setEnabled(true);
         disconnect(videoThread, SIGNAL(saveDialog()), this, SLOT(threadSaveDialog()));
-        // The reports before may have been read after the end: the bar is
-        // full when the end is told.
-        width = 140;
+        // The reports before may have been read after the end: the end sets
+        // the bar to the share of frames stored.
+        ui.widget_11->setFixedWidth(int(std::min(stored, saveFrame) * 140.0 / saveFrame));
+        return;
     } else {
         ui.label_save->setText(QString::number(100.0 * progress / saveFrame, 'g', 6) + "%");
     }

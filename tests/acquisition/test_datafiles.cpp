@@ -261,11 +261,11 @@ private slots:
         const QStringList none;
         QTest::newRow("one frame") << 1 << off << none << "0\n";
         QTest::newRow("filter on") << 2 << QList<bool>{true, true} << none << "";
-        // Frames kept with the filter off have no filtered table; the others
-        // keep their own index.
-        QTest::newRow("filter switched on") << 3 << QList<bool>{false, false, true} << none << "";
+        // Each frame's gray table as it was shown: filtered or not.
+        QTest::newRow("filter switched on")
+            << 3 << QList<bool>{false, false, true} << none << "0\n1\n";
         QTest::newRow("filter switched off")
-            << 3 << QList<bool>{true, false, false} << none << "0\n1\n2\n";
+            << 3 << QList<bool>{true, false, false} << none << "1\n2\n";
         // Whatever could not be stored is reported, never passed as stored.
         QTest::newRow("full disk") << 1 << off << QStringList{".csv"} << "0\n";
         QTest::newRow("full disk for gray levels")
@@ -302,7 +302,7 @@ private slots:
         QSignalSpy stored(&worker, &Tessary_VideoThread::storeFailed);
 
         std::vector<Frame> frames;
-        QList<int> all, filtered, expectedProgress;
+        QList<int> all, expectedProgress;
         StreamCapture out;
         for (int f = 0; f < filter.size(); ++f) {
             frames.push_back(sceneFrame(uint64_t(f), {6144, 2048, 20000, 77, 77, 5000, 0x80000001u,
@@ -317,8 +317,6 @@ private slots:
             worker.recordFrame(shown);
             all << f;
             expectedProgress << f + 1;
-            if (filter[f])
-                filtered << f;
         }
         QCOMPARE(progress, expectedProgress << -100);
         QCOMPARE(QString::fromStdString(out.text()), printed);
@@ -341,18 +339,17 @@ private slots:
         }
         if (!failed.contains("_Grayscale.csv")) {
             const QByteArray grays = fileBytes(stem + "_Grayscale.csv");
-            const bool filteredTables = filter.last();
-            QVERIFY(filteredTables || grays.startsWith("Frame 0\n127,127,255,0,255,0,255,"));
-            QCOMPARE(grays, streamed(filteredTables ? filtered : all, !filteredTables,
-                                     [&](QTextStream& s, int f, int i) {
-                                         const uint32_t raw =
-                                             rawPixel(frames[std::size_t(f)].data() + 4 * i);
-                                         if (filteredTables)
-                                             s << float(uint8_t(i * 7 + f));
-                                         else
-                                             s << uint(grayLevel(raw, worker.minRange[i],
-                                                                 worker.maxRange[i], true));
-                                     }));
+            QVERIFY(filter[0] || grays.startsWith("Frame 0\n127,127,255,0,255,0,255,"));
+            QByteArray expected;
+            for (int f : all)
+                expected += streamed({f}, !filter[f], [&](QTextStream& s, int, int i) {
+                    if (filter[f])
+                        s << float(uint8_t(i * 7 + f));
+                    else
+                        s << uint(grayLevel(rawPixel(frames[std::size_t(f)].data() + 4 * i),
+                                            worker.minRange[i], worker.maxRange[i], true));
+                });
+            QCOMPARE(grays, expected);
         }
     }
 };

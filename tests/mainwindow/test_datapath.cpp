@@ -34,11 +34,12 @@ std::vector<uint8_t> grayFrame(int g)
     return rawFrame([above](int) { return kZeroLevel + above; });
 }
 
-// What a save left: the first gray level of each gray table, of each
-// picture 1, 2, … and of each video frame.
+// What a save left: the levels of each gray table and of each picture 1,
+// 2, … (row-major bytes), and the middle level of each video frame.
 struct Saved
 {
-    QList<int> tables, pictures, video;
+    QList<QByteArray> tables, pictures;
+    QList<int> video;
 };
 
 Saved saved(const QDir& dir, const QString& name, int frames)
@@ -46,15 +47,20 @@ Saved saved(const QDir& dir, const QString& name, int frames)
     Saved s;
     const QByteArray grays =
         fileBytes(dir.filePath(QString("%1_%2_Frames_Grayscale.csv").arg(name).arg(frames)));
-    for (const QByteArray& t : grays.split('F').mid(1))
-        s.tables << t.split('\n').value(1).split(',').first().toInt();
+    for (const QByteArray& t : grays.split('F').mid(1)) {
+        s.tables << QByteArray();
+        for (const QByteArray& line : t.split('\n').mid(1))
+            for (const QByteArray& level : line.split(','))
+                if (!level.isEmpty())
+                    s.tables.last() += char(level.toInt());
+    }
     for (int k = 1;; ++k) {
         const cv::Mat p =
             cv::imread(dir.filePath(QString("%1pic/%1_%2.png").arg(name).arg(k)).toStdString(),
                        cv::IMREAD_GRAYSCALE);
         if (p.empty())
             break;
-        s.pictures << p.at<uchar>(128, 128);
+        s.pictures << QByteArray(reinterpret_cast<const char*>(p.data), int(p.total()));
     }
     cv::VideoCapture video(dir.filePath(name + "_output_video.mp4").toStdString(), cv::CAP_FFMPEG);
     for (cv::Mat f; video.read(f);)
@@ -109,11 +115,13 @@ private slots:
 
     // However a save ends, what it kept is stored under the number of frames
     // it holds, the video is finalised, and it says so. Tables, pictures and
-    // video hold the same frames: picture k and video frame k are table frame k - 1.
+    // video hold the same frames: picture k and video frame k are table
+    // frame k - 1, filtered exactly when the picture was.
     void saveEnds_data()
     {
         QTest::addColumn<QString>("how");
         QTest::newRow("count reached") << "";
+        QTest::newRow("filter switched on") << "filter";
         QTest::newRow("capture stopped") << "stop";
         QTest::newRow("board lost") << "unplug";
         QTest::newRow("window closed") << "close";
@@ -125,11 +133,14 @@ private slots:
             board->pushFrame(grayFrame(std::abs(i % 24 - 12) * 20));
         capture();
         QTemporaryDir target;
-        confirmSave(target, how.isEmpty() ? 1 : 4); // 5 or 100 frames
+        const int count = how.isEmpty() ? 5 : how == "filter" ? 30 : 100;
+        confirmSave(target, how.isEmpty() ? 1 : how == "filter" ? 2 : 4);
         BoxCatcher boxes;
         QTRY_VERIFY_WITH_TIMEOUT(how.isEmpty() || runningDataManager->getSaveProgress() >= 3,
                                  20000);
-        if (how == "stop") {
+        if (how == "filter")
+            window->fftButton->click();
+        else if (how == "stop") {
             QTRY_VERIFY(window->ui.pushButton_2->isEnabled()); // after its lock-out
             window->ui.pushButton_2->click();
         } else if (how == "unplug")
@@ -138,13 +149,14 @@ private slots:
             window->close();
         QTRY_COMPARE_WITH_TIMEOUT(runningDataManager->getSaveProgress(), -100, 20000);
         const int n = window->videoThread->saveStoredFrames;
-        QVERIFY(how.isEmpty() ? n == 5 : n >= 3 && n < 100);
+        QVERIFY(how.isEmpty() || how == "filter" ? n == count : n >= 3 && n < count);
         if (how != "close") {
             QTRY_VERIFY(window->ui.label_save->text().endsWith(
-                how.isEmpty() ? QString(" save success")
-                              : QString(" save stopped, %1/100 frames").arg(n)));
-            // The end is told with a full bar, however late the reports before were read.
-            QVERIFY(window->ui.pushButton_max->isEnabled() && window->ui.widget_11->width() == 140);
+                n == count ? QString(" save success")
+                           : QString(" save stopped, %1/100 frames").arg(n)));
+            // The end is told with the share stored, however late the reports before were read.
+            QVERIFY(window->ui.pushButton_max->isEnabled());
+            QCOMPARE(window->ui.widget_11->width(), n * 140 / count);
         }
         QCOMPARE(boxes.texts(), how == "unplug"  ? QStringList{"断开连接"}
                                 : how == "close" ? QStringList{"Are you sure you want to close?\n"}
@@ -153,11 +165,12 @@ private slots:
         const QDir dir(target.path());
         const Saved s = saved(dir, "run", n);
         QCOMPARE(s.tables.size(), n);
-        QCOMPARE(s.pictures, s.tables);
+        QVERIFY(s.pictures == s.tables);
         QCOMPARE(s.video.size(), n);
         // The video's colour coding moves the levels by a few steps.
         for (int k = 0; k < n; ++k)
-            QVERIFY2(qAbs(s.video[k] - s.tables[k]) <= 8, qPrintable(QString::number(k)));
+            QVERIFY2(qAbs(s.video[k] - uchar(s.tables[k][128 * 256 + 128])) <= 8,
+                     qPrintable(QString::number(k)));
         QCOMPARE(fileBytes(dir.filePath(QString("run_%1_Frames.csv").arg(n))).count("Frame "), n);
         // A new capture records nothing more into that save.
         if (how == "stop") {

@@ -11,6 +11,30 @@
 #include <QFileDialog>
 #include <QtTest>
 
+// Runs `act` when `watched` receives an event of `type`.
+class EventHook : public QObject
+{
+public:
+    EventHook(QObject* watched, QEvent::Type type, std::function<void()> act)
+        : type(type), act(std::move(act))
+    {
+        watched->installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == type) {
+            seen = true;
+            act();
+        }
+        return false;
+    }
+    bool seen = false;
+
+private:
+    QEvent::Type type;
+    std::function<void()> act;
+};
+
 class TestSaveControl : public WindowFixture
 {
     Q_OBJECT
@@ -73,49 +97,76 @@ private slots:
     }
 
     // Each confirm hands over what the panel shows now, nothing of an earlier
-    // save; one save at a time, and only a name that stays in its folder.
+    // save, into the folder the path field names; one save at a time, and
+    // only a name whose files can be made in that folder.
     void saveConfirm()
     {
+        QTemporaryDir dir;
+        const QString typed = dir.filePath("Säve");
+        QVERIFY(QDir().mkdir(typed) && QFile(typed + "/rpic").open(QIODevice::WriteOnly));
         window->ui.savelayout->show();
         BoxCatcher boxes;
         confirm("run1", 2, true, true);
-        window->ui.lineEdit_savepath->setText("/elsewhere");
+        window->ui.lineEdit_savepath->setText(dir.filePath("missing"));
+        confirm("run1", 2, true, true);
+        window->ui.lineEdit_savepath->setText(typed + "/");
         confirm("", 2, true, true);
         confirm("../escaped", 2, true, true);
         confirm("a\\b", 2, true, true);
-        QCOMPARE(boxes.texts(),
-                 (QStringList{"Please select a valid path", "Please select a valid path",
-                              "Please enter a save name without / or \\",
-                              "Please enter a save name without / or \\"}));
+        confirm(QString(240, 'n'), 2, false, false); // its 1000th table's name is too long
+        confirm("r", 2, false, true);                // "rpic" is a file: no pictures
+        const QString path = "Please select a valid path",
+                      slash = "Please enter a save name without / or \\",
+                      made = "Please enter a shorter save name or select another path";
+        QCOMPARE(boxes.texts(), (QStringList{path, path, path, slash, slash, made, made}));
         QVERIFY(!worker().isSaveData && !runningDataManager->getSaveState());
         QVERIFY(!window->ui.savelayout->isHidden() && window->ui.widget_10->isHidden());
+        QCOMPARE(QDir(typed).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 QStringList{"rpic"});
 
-        saveDirectory = "/data/Säve";
+        // The worker may take the request over and end it before the confirm
+        // returns (a 1-frame save): the window is then free again.
+        saveDirectory = "/chosen/earlier";
+        std::vector<uint8_t> raw(kRawFrameBytes, 0);
+        EventHook hook(window->ui.savelayout, QEvent::Hide, [&] {
+            QVERIFY(worker().isSaveData && runningDataManager->getSaveState());
+            QCOMPARE(worker().savePath.get(), (dir.path() + "/S\u00e4ve").toStdString());
+            QVERIFY(saveFrame == 1 && worker().saveNumber == 1 &&
+                    runningDataManager->getSaveName() == "run1");
+            QVERIFY(worker().isSavePicture && !worker().isSaveVideo);
+            uint8_t* f = raw.data();
+            worker().keepFrame(f, f + kChunkBytes, f + 2 * kChunkBytes, f + 3 * kChunkBytes,
+                               cv::Mat());
+            cv::Mat frame(256, 256, CV_8UC1, cv::Scalar(9));
+            worker().recordFrame(frame);
+        });
         confirm("run1", 0, false, true);
-        QCOMPARE(worker().savePath.get(), std::string("/data/S\xc3\xa4ve"));
-        QCOMPARE(runningDataManager->getSaveName(), QString("run1"));
-        QVERIFY(saveFrame == 1 && worker().saveNumber == 1);
-        QVERIFY(worker().isSaveData && worker().isSavePicture && !worker().isSaveVideo);
+        QVERIFY(hook.seen && !runningDataManager->getSaveState() && !worker().isSaveData);
+        QCOMPARE(saveDirectory, dir.path() + "/Säve");
+        QVERIFY(QFile::exists(typed + "/run1_1_Frames.csv") &&
+                QFile::exists(typed + "/run1pic/run1_1.png"));
         QVERIFY(window->ui.savelayout->isHidden() && !window->ui.widget_10->isHidden());
+        QCOMPARE(boxes.boxes.size(), 7);
 
-        // While it collects, neither the panel nor a confirm starts another.
-        boxes.boxes.clear();
+        // While one collects, neither the panel nor a confirm starts another.
         isConnected = isRuning = true;
-        window->ui.pushButton->click();
         confirm("run2", 6, true, false);
+        QVERIFY(worker().isSaveData && saveFrame == 1000);
+        window->ui.pushButton->click();
+        confirm("run3", 2, false, true);
         const QString busy = "A save is in progress, please wait";
-        QCOMPARE(boxes.texts(), (QStringList{busy, busy}));
+        QCOMPARE(boxes.texts().mid(7), (QStringList{busy, busy}));
         QVERIFY(window->ui.savelayout->isHidden());
-        QVERIFY(saveFrame == 1 && runningDataManager->getSaveName() == "run1");
-        QVERIFY(worker().isSavePicture && !worker().isSaveVideo);
+        QVERIFY(saveFrame == 1000 && runningDataManager->getSaveName() == "run2");
+        QVERIFY(!worker().isSavePicture && worker().isSaveVideo);
 
         // Nothing ticked, "Data" included, and no count chosen: data alone, count kept.
         runningDataManager->setSaveState(false);
         window->ui.checkBox_Data->setChecked(false);
-        confirm("run1", -1, false, false);
-        QVERIFY(saveFrame == 1 && worker().saveNumber == 1);
+        confirm("run4", -1, false, false);
+        QVERIFY(saveFrame == 1000 && worker().saveNumber == 1000);
         QVERIFY(worker().isSaveData && !worker().isSavePicture && !worker().isSaveVideo);
-        QCOMPARE(boxes.boxes.size(), 2);
+        QCOMPARE(boxes.boxes.size(), 9);
     }
 
     // An earlier save of the same name is replaced as a whole or kept as it
@@ -123,11 +174,10 @@ private slots:
     void sameNameAgain()
     {
         QTemporaryDir dir;
-        saveDirectory = dir.path();
         window->ui.lineEdit_savepath->setText(dir.path());
-        const QStringList files{"s2_5_Frames.csv", "s_x_Frames.csv",           "spic/notes.txt",
-                                "s_30_Frames.csv", "s_5_Frames_Grayscale.csv", "s_output_video.mp4",
-                                "spic/s_1.png"};
+        const QStringList files{
+            "s2_5_Frames.csv",          "s_x_Frames.csv",     "spic/notes.txt", "s_30_Frames.csv",
+            "s_5_Frames_Grayscale.csv", "s_output_video.mp4", "spic/s_1.png",   "spic/s_3.png"};
         QVERIFY(QDir(dir.path()).mkdir("spic"));
         for (const QString& file : files)
             QVERIFY(QFile(dir.filePath(file)).open(QIODevice::WriteOnly));
@@ -142,11 +192,20 @@ private slots:
         boxes.answerNext(QMessageBox::No);
         confirm("s", 2, true, true);
         QVERIFY(present() == files && !worker().isSaveData);
+        // One file that cannot be moved away: the earlier save stays whole.
+        QVERIFY(QDir(dir.path()).mkpath("spic/s_3.png.replacing/in the way"));
+        boxes.answerNext(QMessageBox::Yes);
+        confirm("s", 2, true, true);
+        QVERIFY(present() == files && !worker().isSaveData);
+        QVERIFY(QDir(dir.path()).rmpath("spic/s_3.png.replacing/in the way"));
         boxes.answerNext(QMessageBox::Yes);
         confirm("s", 2, true, true);
         const QString question = "The folder already holds a save named \"s\". Replace it?";
-        QCOMPARE(boxes.texts(), (QStringList{question, question}));
+        QCOMPARE(boxes.texts(),
+                 (QStringList{question, question,
+                              "Could not remove " + dir.filePath("spic/s_3.png"), question}));
         QCOMPARE(present(), files.mid(0, 3));
+        QCOMPARE(QDir(dir.filePath("spic")).entryList(QDir::Files), QStringList{"notes.txt"});
         QVERIFY(worker().isSaveData && runningDataManager->getSaveState());
     }
 
@@ -156,16 +215,18 @@ private slots:
         QTest::addColumn<bool>("failed");
         QTest::addColumn<int>("stored");
         QTest::addColumn<QString>("end");
-        QTest::newRow("success") << false << 30 << " save success";
-        QTest::newRow("failed") << true << 30 << " save failed";
-        QTest::newRow("ended early") << false << 12 << " save stopped, 12/30 frames";
+        QTest::newRow("success") << false << 30 << " save success|140|140|11";
+        QTest::newRow("failed") << true << 30 << " save failed|140|140|11";
+        // The bar shows the share stored.
+        QTest::newRow("ended early") << false << 12 << " save stopped, 12/30 frames|56|56|11";
     }
     void saveProgress()
     {
         QFETCH(bool, failed);
         QFETCH(int, stored);
         QFETCH(QString, end);
-        window->ui.lineEdit_savepath->setText("/d");
+        QTemporaryDir dir;
+        window->ui.lineEdit_savepath->setText(dir.path());
         confirm("n", 2, false, false);
         const auto report = [&](int progress) {
             runningDataManager->setSaveProgress(progress);
@@ -184,11 +245,41 @@ private slots:
         const QString before = QTime::currentTime().toString("h:mm:ss");
         const QString text = report(-100);
         const QString after = QTime::currentTime().toString("h:mm:ss");
-        // The end fills the bar, whatever the reports before could show.
-        QVERIFY2(text == before + end + "|140|140|11" || text == after + end + "|140|140|11",
-                 qPrintable(text));
+        QVERIFY2(text == before + end || text == after + end, qPrintable(text));
         // The end removes the connection: later reports show nothing.
         QCOMPARE(report(5), text);
+    }
+
+    // No text of the status line moves a control beside it, and each fits.
+    void statusLine()
+    {
+        QList<QWidget*> controls{window->ui.pushButton_5,   window->ui.pushButton_2,
+                                 window->ui.pushButton,     window->ui.pushButton_max,
+                                 window->ui.pushButton_low, window->ui.comboBox};
+        window->ui.widget_10->show();
+        QApplication::processEvents();
+        const auto places = [&] {
+            QList<QRect> at;
+            for (QWidget* control : controls)
+                at << control->geometry();
+            return at;
+        };
+        const QList<QRect> before = places();
+        QLabel* status = window->ui.label_save;
+        for (const QString& text :
+             {"23:59:59 save stopped, 999/1000 frames", "Full-Off set, files not stored",
+              "Export Data..Please wait", "23:59:59 current set ", "99.9%", ""}) {
+            status->setText(text);
+            QApplication::processEvents();
+            QCOMPARE(places(), before);
+            // Two lines at most, each within the label.
+            const QRect room = status->contentsRect();
+            const QRect used =
+                status->fontMetrics().boundingRect(room, Qt::AlignCenter | Qt::TextWordWrap, text);
+            QVERIFY2(used.width() <= room.width() &&
+                         used.height() <= 2 * status->fontMetrics().height(),
+                     qPrintable(text));
+        }
     }
 
     // Both calibrations done: the dark one's text is what stays; one whose
