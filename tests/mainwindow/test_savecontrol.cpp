@@ -11,28 +11,17 @@
 #include <QFileDialog>
 #include <QtTest>
 
-// Runs `act` when `watched` receives an event of `type`.
-class EventHook : public QObject
+// Runs `act` at each event of `type` that the object it filters receives.
+struct EventHook : QObject
 {
-public:
-    EventHook(QObject* watched, QEvent::Type type, std::function<void()> act)
-        : type(type), act(std::move(act))
-    {
-        watched->installEventFilter(this);
-    }
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == type) {
-            seen = true;
-            act();
-        }
-        return false;
-    }
-    bool seen = false;
-
-private:
     QEvent::Type type;
     std::function<void()> act;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == type)
+            act();
+        return false;
+    }
 };
 
 class TestSaveControl : public WindowFixture
@@ -98,67 +87,87 @@ private slots:
 
     // Each confirm hands over what the panel shows now, nothing of an earlier
     // save, into the folder the path field names; one save at a time, and
-    // only a name whose files can be made in that folder.
+    // only a name whose files can be made there. An earlier save of the same
+    // name is replaced as a whole or kept as it is.
     void saveConfirm()
     {
         QTemporaryDir dir;
-        const QString typed = dir.filePath("Säve");
-        QVERIFY(QDir().mkdir(typed) && QFile(typed + "/rpic").open(QIODevice::WriteOnly));
+        const QString typed = dir.filePath("Säve"), pic = typed + "/spic/";
+        QVERIFY(QDir().mkpath(pic + "s_3.png.replacing/in the way"));
+        // Not of the save "s", and what the new save "s" writes again; then the earlier save.
+        const QStringList files{
+            "s2_5_Frames.csv", "s_x_Frames.csv",  "spic/notes.txt",     "rpic",
+            "spic/s_1.png",    "s_30_Frames.csv", "s_output_video.mp4", "s_5_Frames_Grayscale.csv",
+            "spic/s_3.png"};
+        const auto present = [&] {
+            QStringList found;
+            for (const QString& file : files)
+                if (QFile(typed + "/" + file).open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
+                    found << file;
+            return found;
+        };
+        for (const QString& file : files)
+            QVERIFY(QFile(typed + "/" + file).open(QIODevice::WriteOnly));
         window->ui.savelayout->show();
         BoxCatcher boxes;
-        confirm("run1", 2, true, true);
-        window->ui.lineEdit_savepath->setText(dir.filePath("missing"));
-        confirm("run1", 2, true, true);
-        window->ui.lineEdit_savepath->setText(typed + "/");
-        confirm("", 2, true, true);
-        confirm("../escaped", 2, true, true);
-        confirm("a\\b", 2, true, true);
+        for (const QString& field : {QString(), dir.filePath("missing"), typed + "/"}) {
+            window->ui.lineEdit_savepath->setText(field);
+            if (field.endsWith('/'))
+                boxes.answerNext(QMessageBox::Yes); // a file cannot be moved away: all stay
+            for (const QString& name : {"s", "s", "", "../escaped", "a\\b"})
+                confirm(name, 2, false, false);
+        }
         confirm(QString(240, 'n'), 2, false, false); // its 1000th table's name is too long
         confirm("r", 2, false, true);                // "rpic" is a file: no pictures
         const QString path = "Please select a valid path",
                       slash = "Please enter a save name without / or \\",
-                      made = "Please enter a shorter save name or select another path";
-        QCOMPARE(boxes.texts(), (QStringList{path, path, path, slash, slash, made, made}));
-        QVERIFY(!worker().isSaveData && !runningDataManager->getSaveState());
+                      made = "Please enter a shorter save name or select another path",
+                      question = "The folder already holds a save named \"s\". Replace it?";
+        const QStringList said{
+            path,     path, path,  path,  path,     path,
+            path,     path, slash, slash, question, "Could not remove " + pic + "s_3.png",
+            question, path, slash, slash, made,     made};
+        QCOMPARE(boxes.texts(), said);
+        QVERIFY(present() == files && !worker().isSaveData && !runningDataManager->getSaveState());
         QVERIFY(!window->ui.savelayout->isHidden() && window->ui.widget_10->isHidden());
-        QCOMPARE(QDir(typed).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-                 QStringList{"rpic"});
+        QVERIFY(QDir(pic).rmpath("s_3.png.replacing/in the way"));
 
-        // The worker may take the request over and end it before the confirm
-        // returns (a 1-frame save): the window is then free again.
+        // Replaced; the worker may take the request over and end it before
+        // the confirm returns (a 1-frame save): the window is free again.
         saveDirectory = "/chosen/earlier";
+        boxes.answerNext(QMessageBox::Yes);
         std::vector<uint8_t> raw(kRawFrameBytes, 0);
-        EventHook hook(window->ui.savelayout, QEvent::Hide, [&] {
+        uint8_t* f = raw.data();
+        EventHook hook;
+        hook.type = QEvent::Hide;
+        hook.act = [&] {
             QVERIFY(worker().isSaveData && runningDataManager->getSaveState());
             QCOMPARE(worker().savePath.get(), (dir.path() + "/S\u00e4ve").toStdString());
-            QVERIFY(saveFrame == 1 && worker().saveNumber == 1 &&
-                    runningDataManager->getSaveName() == "run1");
+            QVERIFY(worker().saveNumber == 1 && runningDataManager->getSaveName() == "s");
             QVERIFY(worker().isSavePicture && !worker().isSaveVideo);
-            uint8_t* f = raw.data();
             worker().keepFrame(f, f + kChunkBytes, f + 2 * kChunkBytes, f + 3 * kChunkBytes,
                                cv::Mat());
             cv::Mat frame(256, 256, CV_8UC1, cv::Scalar(9));
             worker().recordFrame(frame);
-        });
-        confirm("run1", 0, false, true);
-        QVERIFY(hook.seen && !runningDataManager->getSaveState() && !worker().isSaveData);
-        QCOMPARE(saveDirectory, dir.path() + "/Säve");
-        QVERIFY(QFile::exists(typed + "/run1_1_Frames.csv") &&
-                QFile::exists(typed + "/run1pic/run1_1.png"));
+        };
+        window->ui.savelayout->installEventFilter(&hook);
+        confirm("s", 0, false, true);
+        window->ui.savelayout->removeEventFilter(&hook);
+        QVERIFY(!runningDataManager->getSaveState() && !worker().isSaveData);
+        QCOMPARE(saveDirectory, typed);
+        QCOMPARE(present(), files.mid(0, 5));
+        QVERIFY(QFile::exists(typed + "/s_1_Frames.csv") && QDir(pic).count() == 4);
         QVERIFY(window->ui.savelayout->isHidden() && !window->ui.widget_10->isHidden());
-        QCOMPARE(boxes.boxes.size(), 7);
 
         // While one collects, neither the panel nor a confirm starts another.
         isConnected = isRuning = true;
         confirm("run2", 6, true, false);
-        QVERIFY(worker().isSaveData && saveFrame == 1000);
         window->ui.pushButton->click();
         confirm("run3", 2, false, true);
         const QString busy = "A save is in progress, please wait";
-        QCOMPARE(boxes.texts().mid(7), (QStringList{busy, busy}));
-        QVERIFY(window->ui.savelayout->isHidden());
-        QVERIFY(saveFrame == 1000 && runningDataManager->getSaveName() == "run2");
-        QVERIFY(!worker().isSavePicture && worker().isSaveVideo);
+        QCOMPARE(boxes.texts().mid(18), (QStringList{question, busy, busy}));
+        QVERIFY(window->ui.savelayout->isHidden() && runningDataManager->getSaveName() == "run2");
+        QVERIFY(saveFrame == 1000 && !worker().isSavePicture && worker().isSaveVideo);
 
         // Nothing ticked, "Data" included, and no count chosen: data alone, count kept.
         runningDataManager->setSaveState(false);
@@ -166,47 +175,6 @@ private slots:
         confirm("run4", -1, false, false);
         QVERIFY(saveFrame == 1000 && worker().saveNumber == 1000);
         QVERIFY(worker().isSaveData && !worker().isSavePicture && !worker().isSaveVideo);
-        QCOMPARE(boxes.boxes.size(), 9);
-    }
-
-    // An earlier save of the same name is replaced as a whole or kept as it
-    // is; files of other names, or not of a save, stay.
-    void sameNameAgain()
-    {
-        QTemporaryDir dir;
-        window->ui.lineEdit_savepath->setText(dir.path());
-        const QStringList files{
-            "s2_5_Frames.csv",          "s_x_Frames.csv",     "spic/notes.txt", "s_30_Frames.csv",
-            "s_5_Frames_Grayscale.csv", "s_output_video.mp4", "spic/s_1.png",   "spic/s_3.png"};
-        QVERIFY(QDir(dir.path()).mkdir("spic"));
-        for (const QString& file : files)
-            QVERIFY(QFile(dir.filePath(file)).open(QIODevice::WriteOnly));
-        const auto present = [&] {
-            QStringList found;
-            for (const QString& file : files)
-                if (QFile::exists(dir.filePath(file)))
-                    found << file;
-            return found;
-        };
-        BoxCatcher boxes;
-        boxes.answerNext(QMessageBox::No);
-        confirm("s", 2, true, true);
-        QVERIFY(present() == files && !worker().isSaveData);
-        // One file that cannot be moved away: the earlier save stays whole.
-        QVERIFY(QDir(dir.path()).mkpath("spic/s_3.png.replacing/in the way"));
-        boxes.answerNext(QMessageBox::Yes);
-        confirm("s", 2, true, true);
-        QVERIFY(present() == files && !worker().isSaveData);
-        QVERIFY(QDir(dir.path()).rmpath("spic/s_3.png.replacing/in the way"));
-        boxes.answerNext(QMessageBox::Yes);
-        confirm("s", 2, true, true);
-        const QString question = "The folder already holds a save named \"s\". Replace it?";
-        QCOMPARE(boxes.texts(),
-                 (QStringList{question, question,
-                              "Could not remove " + dir.filePath("spic/s_3.png"), question}));
-        QCOMPARE(present(), files.mid(0, 3));
-        QCOMPARE(QDir(dir.filePath("spic")).entryList(QDir::Files), QStringList{"notes.txt"});
-        QVERIFY(worker().isSaveData && runningDataManager->getSaveState());
     }
 
     // Reports give text|bar width|Full-ON and Full-OFF enabled.
