@@ -278,12 +278,11 @@ bool CsvFile::close()
 {
     if (!open)
         return false;
-    if (!file.flush())
-        ok = false;
-    file.close();
-    if (file.error() != QFileDevice::NoError)
-        ok = false;
     open = false;
+    if (!ok)
+        file.cancelWriting();
+    if (!file.commit())
+        ok = false;
     return ok;
 }
 

@@ -3,7 +3,7 @@
 // QTextStream with default settings writes them, only much faster.
 #pragma once
 
-#include <QFile>
+#include <QSaveFile>
 #include <QString>
 
 #include <atomic>
@@ -59,9 +59,10 @@ template <typename PutValue> char* putTable(char* out, Commas commas, PutValue&&
     return out;
 }
 
-// A table file written in large pieces. After the first failed write it
-// writes nothing more; close() tells whether all of it was stored. failed()
-// may be asked from other threads while one thread writes.
+// A table file written in large pieces, into a temporary file that takes
+// the final name only once all of it is stored: a table cut short never
+// replaces an earlier one. After the first failed write it writes nothing
+// more. failed() may be asked from other threads while one thread writes.
 class CsvFile
 {
 public:
@@ -71,11 +72,12 @@ public:
     bool isOpen() const { return open; }
     bool failed() const { return !ok.load(); }
     void write(const char* data, std::size_t size);
-    // True when the file was opened, written completely and closed.
+    // True when the file was opened, written completely and now holds the
+    // final name; otherwise the temporary file is removed.
     bool close();
 
 private:
-    QFile file;
+    QSaveFile file;
     bool open = false;
     std::atomic<bool> ok{false};
 };

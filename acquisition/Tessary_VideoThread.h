@@ -87,7 +87,8 @@ public:
         bool pictures = false;
         bool video = false;
         bool failed = false; // something asked for was not stored
-        bool pictureFailureReported = false;
+        int failedPictures = 0;
+        QString firstFailedPicture{};
     };
     SaveJob saveJob;
     // Frames kept for the data export, oldest first: frame f's raw bytes
@@ -166,7 +167,7 @@ private:
     // file is open; reports "gg" and storeFailed, and is false, when it was
     // not stored.
     bool storeCalibrationFile(const QString& name, const std::function<char*(char*)>& putText);
-    // Gives up the recording of the save after a failure, keeping the live
-    // picture and what was recorded.
-    void giveUpRecording(const QString& text);
+    // Gives up the video of the save after a failure, keeping the live
+    // picture, the pictures, the tables and what was recorded.
+    void giveUpVideo(const QString& text);
 };

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSaveFile>
 #include <QString>
 #include <opencv2/core/utility.hpp>
 #include <opencv2/imgcodecs.hpp>
@@ -16,7 +17,6 @@ extern RunningDataManager* runningDataManagerVT;
 namespace {
 
 constexpr char kWriterFailed[] = "Error: Could not create video writer.";
-constexpr char kEncodeFailed[] = "Error: Could not encode the video frame.";
 constexpr char kDirectoryFailed[] = "Error: Failed to create directory.";
 constexpr char kPictureFailed[] = "Error: Failed to save the image.";
 
@@ -34,13 +34,24 @@ cv::Mat colourFrame(const cv::Mat& gray)
     }
 }
 
-bool writePicture(const std::string& file, const cv::Mat& frame)
+// Encoded in memory and stored through a temporary file that takes the
+// picture's name only once all of it is written: a picture cut short by a
+// full disk never lies under its name, nor replaces an earlier one.
+bool writePicture(const QString& file, const cv::Mat& frame)
 {
+    std::vector<uchar> png;
     try {
-        return cv::imwrite(file, frame);
+        if (!cv::imencode(".png", frame, png))
+            return false;
     } catch (const cv::Exception&) {
         return false;
     }
+    // Unbuffered: a write cut short shows in its count, not lost in a flush.
+    QSaveFile out(file);
+    return out.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
+           out.write(reinterpret_cast<const char*>(png.data()), qint64(png.size())) ==
+               qint64(png.size()) &&
+           out.commit();
 }
 
 // True when the file is a whole MP4 file: its top-level boxes fill it
@@ -80,9 +91,8 @@ bool isCompleteMp4(const QString& path)
 
 } // namespace
 
-void Tessary_VideoThread::giveUpRecording(const QString& text)
+void Tessary_VideoThread::giveUpVideo(const QString& text)
 {
-    saveJob.pictures = false;
     saveJob.video = false;
     saveJob.failed = true;
     videoWriter.release();
@@ -97,16 +107,17 @@ void Tessary_VideoThread::recordFrame(cv::Mat& frame)
     // are frame k - 1 of the tables.
     const int k = savedCount;
     const std::string name = saveJob.name.toUtf8().toStdString();
+    const std::string video = saveJob.path + "/" + name + "_output_video.mp4";
 
+    // Video, pictures and tables fail each on their own: the others go on.
     if (saveJob.video && k == 1) {
         videoWriter.release();
-        videoWriter.open(saveJob.path + "/" + name + "_output_video.mp4",
-                         cv::VideoWriter::fourcc('m', 'p', '4', 'v'), double(frameRate.load()),
-                         cv::Size(kFrameSide, kFrameSide), true);
+        videoWriter.open(video, cv::VideoWriter::fourcc('m', 'p', '4', 'v'),
+                         double(frameRate.load()), cv::Size(kFrameSide, kFrameSide), true);
         if (!videoWriter.isOpened()) {
             std::cerr << kWriterFailed << std::endl;
             std::cerr << "Ticks: " << cv::getTickCount() << std::endl;
-            giveUpRecording(kWriterFailed);
+            giveUpVideo(QStringLiteral("Could not create ") + QString::fromStdString(video));
         }
     }
 
@@ -117,23 +128,25 @@ void Tessary_VideoThread::recordFrame(cv::Mat& frame)
         if (saveJob.video) {
             const cv::Mat colour = colourFrame(frame);
             if (colour.empty())
-                giveUpRecording(kEncodeFailed);
+                giveUpVideo(QStringLiteral("Could not write ") + QString::fromStdString(video));
             else
                 videoWriter.write(colour);
         }
         if (saveJob.pictures) {
-            const std::string directory = saveJob.path + "/" + name + "pic";
-            if (!QDir().mkpath(QString::fromStdString(directory))) {
+            const QString directory = QString::fromStdString(saveJob.path + "/" + name + "pic");
+            const QString picture =
+                directory + "/" + saveJob.name + "_" + QString::number(k) + ".png";
+            if (!QDir().mkpath(directory)) {
                 std::cerr << kDirectoryFailed << std::endl;
-                giveUpRecording(kDirectoryFailed);
-            } else if (!writePicture(directory + "/" + name + "_" + std::to_string(k) + ".png",
-                                     frame)) {
+                saveJob.pictures = false;
+                saveJob.failed = true;
+                emit storeFailed(QStringLiteral("Could not create ") + directory);
+            } else if (!writePicture(picture, frame)) {
                 std::cerr << kPictureFailed << std::endl;
                 saveJob.failed = true;
-                if (!saveJob.pictureFailureReported) {
-                    saveJob.pictureFailureReported = true;
-                    emit storeFailed(kPictureFailed);
-                }
+                // Told once, when the save ends.
+                if (saveJob.failedPictures++ == 0)
+                    saveJob.firstFailedPicture = picture;
             }
         }
     }
@@ -163,8 +176,16 @@ void Tessary_VideoThread::endSave()
             emit storeFailed(QStringLiteral("Could not write ") + QString::fromStdString(file));
         }
     }
-    if (saveJob.pictures && !saveJob.pictureFailureReported)
+    if (saveJob.failedPictures > 0) {
+        QString text = QStringLiteral("Could not write ") + saveJob.firstFailedPicture;
+        if (saveJob.failedPictures == 2)
+            text += QStringLiteral(" and 1 more picture");
+        else if (saveJob.failedPictures > 2)
+            text += QStringLiteral(" and %1 more pictures").arg(saveJob.failedPictures - 1);
+        emit storeFailed(text);
+    } else if (saveJob.pictures) {
         std::cout << "picture saved successfully." << std::endl;
+    }
 
     saveFailed = saveJob.failed;
     saveStoredFrames = stored;

@@ -10,30 +10,9 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/videoio.hpp>
 
-#include <csignal>
 #include <iostream>
-#include <sys/resource.h>
 
 namespace {
-
-// Lowers the size a file of this process may grow to while it lives; a write
-// beyond fails as on a full disk.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &previous);
-        signal(SIGXFSZ, SIG_IGN);
-        rlimit lowered = previous;
-        lowered.rlim_cur = std::min(bytes, previous.rlim_max);
-        setrlimit(RLIMIT_FSIZE, &lowered);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &previous); }
-
-private:
-    rlimit previous{};
-};
 
 // Display frame number k: every frame differs from the others.
 cv::Mat frameNumber(int k)
@@ -64,7 +43,7 @@ struct Case
     QList<int> written; // pictures holding their frame
     // What is in the way, relative to the save folder: a file at "file:"
     // paths, folders at "dirs:" paths; "under a file" puts the save folder
-    // under a plain file.
+    // under a plain file; "room:n", no file grows past n bytes.
     QString obstacle{};
     QString stderrText{};
     QStringList reported{};
@@ -89,40 +68,45 @@ private slots:
     void recording_data()
     {
         QTest::addColumn<Case>("c");
-        const QString writer = "Error: Could not create video writer.";
-        const QString directory = "Error: Failed to create directory.";
-        const QString picture = "Error: Failed to save the image.";
-        const QString both = "video saved successfully.\npicture saved successfully.\n";
+        const QString vid = "video saved successfully.\n", pic = "picture saved successfully.\n";
+        const QString both = vid + pic;
         // A picture folder already there is used; its pictures are replaced.
         QTest::newRow("pictures only")
-            << Case{"Messung_ä",     5,  true, false, -1,
-                    {1, 2, 3, 4, 5}, "", "",   {},    "picture saved successfully.\n"};
+            << Case{"Messung_ä", 5, true, false, -1, {1, 2, 3, 4, 5}, "", "", {}, pic};
         // Another save asked for meanwhile changes nothing of this one.
         QTest::newRow("both") << Case{"v", 4, true, true, 4, {1, 2, 3, 4}, "", "", {}, both, 2};
-        // The tables of n frames, not written; "%1" stands for the save folder.
-        const auto tables = [](const char* n) {
-            const QString stem = QString("Could not write %1/s_%2_Frames").arg("%1", n);
-            return QStringList{stem + ".csv", stem + "_Grayscale.csv"};
-        };
-        const QString ticks = writer + "\nTicks: N\n";
+        // Video, pictures and tables fail each on their own; each box names
+        // its file ("%1" stands for the save folder).
+        const QString ticks = "Error: Could not create video writer.\nTicks: N\n";
+        const QString dir = "Error: Failed to create directory.\n";
+        const QString picture = "Error: Failed to save the image.\n", first = "%1/spic/s_1.png";
+        const QString video = "%1/s_output_video.mp4", folder = "Could not create %1/spic";
+        QStringList tables{"%1/s_3_Frames.csv", "%1/s_3_Frames_Grayscale.csv", video};
+        tables.replaceInStrings(QRegularExpression("^"), "Could not write ");
+        const QStringList noVideo{"Could not create " + video}, all = noVideo + QStringList{folder};
         QTest::newRow("video, folder unwritable") << Case{
-            "s", 3, true, true, -1, {}, "under a file", ticks, QStringList{writer} + tables("3")};
-        // The first frame is already in the video: it is finalised, not lost.
+            "s", 3, true, true, -1, {}, "under a file", ticks + dir, all + tables.mid(0, 2)};
+        QTest::newRow("video writer cannot open, pictures still written") << Case{
+            "s", 3, true, true, -1, {1, 2, 3}, "dirs:s_output_video.mp4", ticks, noVideo, pic};
         QTest::newRow("picture folder fails, video kept")
-            << Case{"s", 3, true, true, 1, {}, "file:spic", directory + "\n", {directory}};
+            << Case{"s", 3, true, true, 3, {}, "file:spic", dir, {folder}, vid};
         // Two of three pictures cannot be written: each is said, the window
         // is told once per save, and the recording runs to its end, not said saved.
-        const QString twice = picture + "\n" + picture + "\n";
-        QTest::newRow("pictures that cannot be written, twice")
-            << Case{"s",   3,         true, false, -1,      {2}, "dirs:spic/s_1.png,spic/s_3.png",
-                    twice, {picture}, "",   0,     CV_8UC1, 2};
-        const QString encode = "Error: Could not encode the video frame.";
+        const QString two = "Could not write " + first + " and 1 more picture";
+        QTest::newRow("pictures that cannot be written, twice") << Case{
+            "s",   3,  true, false,   -1, {2}, "dirs:spic/s_1.png,spic/s_3.png", picture + picture,
+            {two}, "", 0,    CV_8UC1, 2};
         QTest::newRow("video frame that does not encode")
-            << Case{"s", 3, false, true, -1, {}, "", "", {encode}, "", 0, CV_8UC2};
-        // A video that ran out of room is not said saved.
-        const QStringList full = tables("1") << "Could not write %1/s_output_video.mp4";
-        const QString unsaved = "Error: Failed to save the video.\n";
-        QTest::newRow("full disk") << Case{"s", 1, false, true, -1, {}, "full", unsaved, full};
+            << Case{"s", 3, false, true, -1, {}, "", "", tables.mid(2), "", 0, CV_8UC2};
+        // What ran out of room is not said saved; a picture or table cut
+        // short is not left under its name. The disk fills up within the
+        // picture, or within the video's index box.
+        tables.replaceInStrings("_3_", "_1_");
+        const QString unsaved = "Error: Failed to save the video.\n", cut = picture + unsaved;
+        const QStringList cutPicture = tables + QStringList{"Could not write " + first};
+        QTest::newRow("full disk") << Case{"s", 1, true, true, -1, {}, "room:512", cut, cutPicture};
+        QTest::newRow("full disk within the video index")
+            << Case{"s", 1, false, true, -1, {}, "room:13000", unsaved, tables};
         const QString empty = "Error: Source image is empty.\n";
         QTest::newRow("empty frames")
             << Case{"s", 3, true, true, -1, {}, "", empty.repeated(3), {}, both, 0, -1};
@@ -136,10 +120,11 @@ private slots:
         QVERIFY(!underFile || QFile(temp.filePath("f")).open(QIODevice::WriteOnly));
         const QDir dir(temp.filePath(underFile ? "f/save" : "."));
         const QString picDir = dir.filePath(c.name + "pic");
-        for (const QString& path : c.obstacle.section(':', 1).split(',', Qt::SkipEmptyParts)) {
-            if (c.obstacle.startsWith("file:"))
+        const QString kind = c.obstacle.section(':', 0, 0), room = c.obstacle.section(':', 1);
+        for (const QString& path : room.split(',', Qt::SkipEmptyParts)) {
+            if (kind == "file")
                 QVERIFY(QFile(dir.filePath(path)).open(QIODevice::WriteOnly));
-            else
+            else if (kind == "dirs")
                 QVERIFY(QDir().mkpath(dir.filePath(path)));
         }
         if (c.obstacle.isEmpty() && !c.written.isEmpty()) {
@@ -153,8 +138,7 @@ private slots:
         StreamCapture err(std::cerr);
         QSignalSpy failures(&worker, &Tessary_VideoThread::storeFailed);
         std::vector<uint8_t> raw(kRawFrameBytes, 0);
-        // No file of the save grows past 4 kB: the disk is full.
-        const FileSizeLimit limit(c.obstacle == "full" ? 4096 : RLIM_INFINITY);
+        const FileSizeLimit limit(kind == "room" ? room.toULong() : RLIM_INFINITY);
         for (int save = 0; save < c.saves; ++save) {
             worker.savePath = dir.path().toStdString();
             worker.saveNumber = c.count;
@@ -200,10 +184,12 @@ private slots:
                      .repeated(c.saves));
 
         QCOMPARE(videoFrames(dir.filePath(c.name + "_output_video.mp4")), c.videoFrames);
+        // That disk fills up inside the video's index box, not before it.
+        QVERIFY(room != "13000" || fileBytes(dir.filePath("s_output_video.mp4")).contains("moov"));
         for (int k = 1; k <= c.count; ++k) {
-            const cv::Mat read =
-                cv::imread(QString("%1/%2_%3.png").arg(picDir, c.name).arg(k).toStdString(),
-                           cv::IMREAD_UNCHANGED);
+            const QString file = QString("%1/%2_%3.png").arg(picDir, c.name).arg(k);
+            const cv::Mat read = cv::imread(file.toStdString(), cv::IMREAD_UNCHANGED);
+            QCOMPARE(QFileInfo(file).isFile(), c.written.contains(k));
             QCOMPARE(!read.empty() && read.type() == CV_8UC1 &&
                          cv::norm(read, frameNumber(k), cv::NORM_INF) == 0,
                      c.written.contains(k));

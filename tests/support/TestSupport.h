@@ -7,9 +7,12 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <algorithm>
+#include <csignal>
 #include <iostream>
 #include <queue>
 #include <sstream>
+#include <sys/resource.h>
 
 // Answers every modal message box that appears while it lives and records
 // its title and text. Boxes are answered with the queued answers first, then
@@ -64,3 +67,21 @@ public:
 // A file's bytes, empty when it cannot be read; and a file written whole.
 QByteArray fileBytes(const QString& path);
 bool writeFile(const QString& path, const QByteArray& bytes);
+
+// Lowers the size a file of this process may grow to while it lives; a write
+// beyond fails as on a full disk.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &previous);
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit lowered{std::min(bytes, previous.rlim_max), previous.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &lowered);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &previous); }
+
+private:
+    rlimit previous{};
+};
