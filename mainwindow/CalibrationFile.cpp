@@ -6,54 +6,28 @@ namespace {
 
 constexpr size_t kMaxValues = 65536;
 
-bool isBlank(char c)
-{
-    // The blanks a number may carry around it (Latin-1).
-    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\x85' || c == '\xA0';
-}
-
 // One part of a line, taken character by character, so that a part of any
-// length costs no memory: blanks, an optional plus sign, the digits of an
-// unsigned 32-bit number, blanks. Anything else makes the part 0.
+// length costs no memory: the digits of an unsigned 32-bit number, nothing
+// else (a part read as 0 would be a plainly wrong reference).
 class Part
 {
 public:
     bool empty() const { return state == State::Empty; }
-    bool valid() const { return state == State::Digits || state == State::Trailing; }
-    uint32_t number() const { return valid() ? uint32_t(value) : 0; }
+    bool valid() const { return state != State::Invalid; }
+    uint32_t number() const { return uint32_t(value); }
 
     void add(char c)
     {
-        const bool digit = c >= '0' && c <= '9';
-        switch (state) {
-        case State::Empty:
-        case State::Leading:
-            state = digit        ? State::Digits
-                    : isBlank(c) ? State::Leading
-                    : c == '+'   ? State::Sign
-                                 : State::Invalid;
-            break;
-        case State::Sign:
-            state = digit ? State::Digits : State::Invalid;
-            break;
-        case State::Digits:
-            state = digit ? State::Digits : isBlank(c) ? State::Trailing : State::Invalid;
-            break;
-        case State::Trailing:
-            state = isBlank(c) ? State::Trailing : State::Invalid;
-            break;
-        case State::Invalid:
+        if (c < '0' || c > '9') {
+            state = State::Invalid;
             return;
         }
-        if (state == State::Digits) {
-            value = value * 10 + uint64_t(c - '0');
-            if (value > 0xFFFFFFFFu)
-                state = State::Invalid;
-        }
+        value = value * 10 + uint64_t(c - '0');
+        state = value > 0xFFFFFFFFu ? State::Invalid : State::Digits;
     }
 
 private:
-    enum class State { Empty, Leading, Sign, Digits, Trailing, Invalid };
+    enum class State { Empty, Digits, Invalid };
     State state = State::Empty;
     uint64_t value = 0;
 };
@@ -64,9 +38,10 @@ class Values
 {
 public:
     std::vector<uint32_t> values;
-    int valid = 0;
+    // The line being read, counted from 1.
+    int64_t line = 1;
 
-    // False once no further value can come.
+    // False once no further value can come, or a part refuses the file.
     bool add(char c)
     {
         if (c == '\r')
@@ -77,15 +52,15 @@ public:
         lineBegins = false;
         if (c != ',' && c != '\n') {
             part.add(c);
-            return true;
+            return part.valid();
         }
         if (!part.empty()) {
-            valid += part.valid();
             // The product can pass 2^32; the reference keeps its low 32 bits.
             values.push_back(uint32_t(uint64_t(part.number() * 1.1)));
         }
         part = Part();
         lineBegins = c == '\n';
+        line += lineBegins;
         return values.size() < kMaxValues;
     }
 
@@ -96,6 +71,8 @@ public:
             add('\n');
     }
 
+    bool refused() const { return !part.valid(); }
+
 private:
     Part part;
     bool lineBegins = true;
@@ -103,7 +80,7 @@ private:
 
 } // namespace
 
-std::vector<uint32_t> readCalibration(QIODevice& in, int* valid)
+std::vector<uint32_t> readCalibration(QIODevice& in, int64_t* badLine)
 {
     Values reader;
     char block[16384];
@@ -117,7 +94,9 @@ std::vector<uint32_t> readCalibration(QIODevice& in, int* valid)
         for (qint64 i = 0; i < got && more; ++i)
             more = reader.add(block[i]);
     }
-    if (valid)
-        *valid = reader.valid;
+    if (badLine)
+        *badLine = reader.refused() ? reader.line : 0;
+    if (reader.refused())
+        return {};
     return std::move(reader.values);
 }

@@ -58,8 +58,8 @@ QString rangeLabel(int value, int fullScaleCharge, int integrationTime)
 }
 
 // Loads one raw calibration file into a reference array of the worker; true
-// when it did. A file that cannot be read, or holds no value, is reported and
-// leaves the array as it is.
+// when it did. A file that cannot be read, holds a part that is not a number,
+// or holds no value, is reported and leaves the array as it is.
 bool loadReference(const QString& path, Tessary_VideoThread& worker, uint32_t* reference)
 {
     QFile file(path);
@@ -67,9 +67,13 @@ bool loadReference(const QString& path, Tessary_VideoThread& worker, uint32_t* r
         showPlainBox("Could not read " + path);
         return false;
     }
-    int valid = 0;
-    const std::vector<uint32_t> values = readCalibration(file, &valid);
-    if (valid == 0) {
+    int64_t badLine = 0;
+    const std::vector<uint32_t> values = readCalibration(file, &badLine);
+    if (badLine > 0) {
+        showPlainBox("Not a number in " + path + ", line " + QString::number(badLine));
+        return false;
+    }
+    if (values.empty()) {
         showPlainBox("No calibration values in " + path);
         return false;
     }

@@ -198,8 +198,8 @@ private slots:
         QCOMPARE(fileBytes("Calibration/ON_Current_calibration.csv"), table("138.889"));
 
         // The switch resets the references, then loads the files (x 1.1); a
-        // file that is missing or holds no number is told and leaves its
-        // array, and with nothing loaded the switch stays off.
+        // file that is missing, holds no number or a part that is not one is
+        // told and leaves its array, and with nothing loaded the switch stays off.
         Tessary_VideoThread& worker = *window->videoThread;
         const auto references = [&worker] {
             std::lock_guard<std::mutex> lock(worker.rangeMutex);
@@ -220,10 +220,12 @@ private slots:
                       on = "Calibration/ON_calibration.csv";
         toggle({}, {0xFFFFF, 0xFFFFF, 4096, 4096}, false);
         toggle({"Could not read " + off}, {1157939, 1157939, 7, 7}, true);
-        QVERIFY(writeFile(on, "x,y,\n"));
+        QVERIFY(writeFile(on, "1,\n\n2,x,\n") && writeFile(off, ",\n"));
         toggle({}, {0xFFFFF, 0xFFFFF, 4096, 4096}, false);
-        toggle({"No calibration values in " + on, "Could not read " + off},
+        toggle({"Not a number in " + on + ", line 3", "No calibration values in " + off},
                {0xFFFFF, 0xFFFFF, 7, 7}, false);
+        QVERIFY(writeFile(off, "5,\r\n"));
+        toggle({"Not a number in " + on + ", line 3"}, {0xFFFFF, 0xFFFFF, 5, 7}, true);
     }
 };
 

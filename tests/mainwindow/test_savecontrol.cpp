@@ -293,30 +293,32 @@ private slots:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QVector<uint32_t>>("values");
-        QTest::addColumn<int>("valid");
-        QTest::newRow("rounding down")
-            << QByteArray("1000,4096,\n\n\n") << QVector<uint32_t>{1100, 4505} << 2;
-        QTest::newRow("empty parts") << QByteArray("12,,34,\n") << QVector<uint32_t>{13, 37} << 2;
-        QTest::newRow("not numbers, 32-bit overflow")
-            << QByteArray("x,-5, +20 ,4294967295,4294967296,\n")
-            << QVector<uint32_t>{0, 0, 22, 429496728, 0} << 2;
-        QTest::newRow("no number at all")
-            << QByteArray("x,\0,\n- ,", 8) << QVector<uint32_t>{0, 0, 0} << 0;
+        QTest::addColumn<int>("badLine");
+        QByteArray noise(1 << 20, '\0');
+        QRandomGenerator(5).fillRange(reinterpret_cast<quint32*>(noise.data()), noise.size() / 4);
+        // CR LF and LF line ends, empty parts and lines; x 1.1 rounded down, low 32 bits.
+        QTest::newRow("short file") << QByteArray("1000,,4096,\r\n4294967295,\n\n,\r\n")
+                                    << QVector<uint32_t>{1100, 4505, 429496728} << 0;
+        QTest::newRow("letter") << QByteArray("1,\r\n2,\r\n3,4x,\r\n") << QVector<uint32_t>() << 3;
+        QTest::newRow("sign") << QByteArray("+7,\n") << QVector<uint32_t>() << 1;
+        QTest::newRow("blank") << QByteArray("1,\n\n2 ,\n") << QVector<uint32_t>() << 3;
+        QTest::newRow("overflow") << QByteArray("1,\n4294967296,\n") << QVector<uint32_t>() << 2;
+        QTest::newRow("random bytes") << "4096,\n" + noise << QVector<uint32_t>() << 2;
         // Reading stops at the last value the array takes.
-        QTest::newRow("one long line")
-            << QByteArray("5,").repeated(1000000) << QVector<uint32_t>(65536, 5) << 65536;
+        QTest::newRow("one long line") << QByteArray("5,").repeated(1000000).replace(131072, 1, "x")
+                                       << QVector<uint32_t>(65536, 5) << 0;
     }
     void calibrationFile()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QVector<uint32_t>, values);
-        QFETCH(int, valid);
+        QFETCH(int, badLine);
         QBuffer file(&bytes);
         QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
-        int numbers = -1;
-        const std::vector<uint32_t> read = readCalibration(file, &numbers);
+        int64_t line = -1;
+        const std::vector<uint32_t> read = readCalibration(file, &line);
         QCOMPARE(QVector<uint32_t>(read.begin(), read.end()), values);
-        QCOMPARE(numbers, valid);
+        QCOMPARE(line, int64_t(badLine));
         QVERIFY(bytes.size() < 1000000 || file.pos() < 200000);
     }
 
