@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 class QMenu;
@@ -55,16 +56,15 @@ public:
     int checkGOAsum(unsigned char* f1, unsigned char* f2, unsigned char* f3, unsigned char* f4,
                     unsigned char* f5, unsigned char* f6, unsigned char* f7, unsigned char* f8,
                     unsigned char* f9, unsigned char* f10, unsigned char* f11, unsigned char* f12,
-                    unsigned char* f13, unsigned char* f14, unsigned char* f15,
-                    unsigned char* f16, unsigned char* f17, unsigned char* f18);
+                    unsigned char* f13, unsigned char* f14, unsigned char* f15, unsigned char* f16,
+                    unsigned char* f17, unsigned char* f18);
     int checkTFTSCAN(unsigned char* f1, unsigned char* f2, unsigned char* f3, unsigned char* f4,
                      unsigned char* f5, unsigned char* f6, unsigned char* f7, unsigned char* f8);
     int checkADCsum(unsigned char* int0, unsigned char* int1, unsigned char* cfgReg);
     int checkTFTsum(unsigned char* v1, unsigned char* v2, unsigned char* v3, unsigned char* v4,
                     unsigned char* v5, unsigned char* v6, unsigned char* v7, unsigned char* v8,
                     unsigned char* v9, unsigned char* v10, unsigned char* v11, unsigned char* v12,
-                    unsigned char* v13, unsigned char* v14, unsigned char* v15,
-                    unsigned char* v16);
+                    unsigned char* v13, unsigned char* v14, unsigned char* v15, unsigned char* v16);
     unsigned char* getcharFromTreset(int value, unsigned char* out);
     unsigned char* getcharFromSCAN(int value, unsigned char* out);
 
@@ -85,10 +85,11 @@ public slots:
 protected:
     // True (after showing the refusal) while acquisition runs.
     bool accessLocked();
-    // Sends a configuration frame (none when `size` is 0) and the reset that
-    // applies it; ftStatus keeps the first failure. False, after telling the
-    // user, when a write failed.
-    bool sendAndReset(const unsigned char* frame, std::size_t size);
+    // Sends a configuration frame (none when `size` is 0), prints its `echo`
+    // once the board has it, and the reset that applies it; ftStatus keeps the
+    // first failure. False, after telling the user, when a write failed.
+    bool sendAndReset(const unsigned char* frame, std::size_t size,
+                      const std::function<void()>& echo = {});
 
 private:
     // While a preset runs its caller reads ftStatus and reports a failed write.

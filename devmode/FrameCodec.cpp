@@ -58,11 +58,14 @@ FT_STATUS writeBytes(FT_HANDLE handle, const unsigned char* bytes, DWORD length)
     return FT_Write(handle, const_cast<unsigned char*>(bytes), length, &written);
 }
 
-FT_STATUS sendAndReset(FT_HANDLE handle, const unsigned char* frame, std::size_t size)
+FT_STATUS sendAndReset(FT_HANDLE handle, const unsigned char* frame, std::size_t size,
+                       const std::function<void()>& echo)
 {
     FT_STATUS sent = FT_OK;
     if (size != 0)
         sent = writeBytes(handle, frame, DWORD(size));
+    if (sent == FT_OK && echo)
+        echo();
     QThread::msleep(kApplyPauseMs);
     const FT_STATUS reset = writeBytes(handle, kSystemReset, sizeof kSystemReset);
     return sent != FT_OK ? sent : reset;

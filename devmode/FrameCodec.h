@@ -12,6 +12,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -49,10 +50,11 @@ unsigned char panelMode(bool goaChecked, bool gateIcChecked);
 std::vector<unsigned char> modeFrame(unsigned char mode);
 
 FT_STATUS writeBytes(FT_HANDLE handle, const unsigned char* bytes, DWORD length);
-// Writes the frame (nothing when `size` is 0), sleeps the apply pause and
-// writes SystemReset, which goes out even after a failed frame. Returns the
-// first failed status, FT_OK when both writes went out.
-FT_STATUS sendAndReset(FT_HANDLE handle, const unsigned char* frame, std::size_t size);
+// Writes the frame (nothing when `size` is 0), runs `echo` when it went out,
+// sleeps the apply pause and writes SystemReset, which goes out even after a
+// failed frame. Returns the first failed status, FT_OK when both writes went out.
+FT_STATUS sendAndReset(FT_HANDLE handle, const unsigned char* frame, std::size_t size,
+                       const std::function<void()>& echo = {});
 
 // A modal box without parent or title, text only.
 void showPlainBox(const QString& text);

@@ -50,9 +50,10 @@ const char* const kScanFieldNames[] = {"lineEdit",    "lineEdit_2",  "lineEdit_5
 
 } // namespace
 
-bool Developer_Mode::sendAndReset(const unsigned char* frame, std::size_t size)
+bool Developer_Mode::sendAndReset(const unsigned char* frame, std::size_t size,
+                                  const std::function<void()>& echo)
 {
-    ftStatus = framecodec::sendAndReset(ftHandle, frame, size);
+    ftStatus = framecodec::sendAndReset(ftHandle, frame, size, echo);
     if (ftStatus == FT_OK)
         return true;
     if (!presetRunning)
@@ -108,9 +109,10 @@ void Developer_Mode::on_DACConfig_Clicked()
 
     const auto frame =
         dacFrame(codes, [this](int code, unsigned char* out) { getcharFromTFT(code, out); });
-    // The list echoes what the board took; after a failed write there is none.
-    if (sendAndReset(frame.data(), frame.size()))
-        printHexList(frame.data(), frame.size());
+    // The list echoes what the board took, ahead of the reset; after a failed
+    // write there is none.
+    sendAndReset(frame.data(), frame.size(),
+                 [&frame] { printHexList(frame.data(), frame.size()); });
 }
 
 void Developer_Mode::on_ModeSwitch_Clicked()
@@ -158,10 +160,10 @@ void Developer_Mode::on_GOAConfig_Clicked()
         0xFF);
 
     logHex(frame, sizeof frame);
-    if (sendAndReset(frame, sizeof frame)) {
+    sendAndReset(frame, sizeof frame, [&frame] {
         std::cout << std::uppercase;
         printHexList(frame, sizeof frame);
-    }
+    });
 }
 
 void Developer_Mode::on_SCANConfig_Clicked()
