@@ -114,7 +114,7 @@ private slots:
             window->ui.lineEdit_savepath->setText(field);
             if (field.endsWith('/'))
                 boxes.answerNext(QMessageBox::Yes); // a file cannot be moved away: all stay
-            for (const QString& name : {"s", "s", "", "../escaped", "a\\b"})
+            for (const char* name : {"s", "s", "", "../escaped", "a\\b"})
                 confirm(name, 2, false, false);
         }
         confirm(QString(240, 'n'), 2, false, false); // its 1000th table's name is too long
@@ -234,7 +234,7 @@ private slots:
         };
         const QList<QRect> before = places();
         QLabel* status = window->ui.label_save;
-        for (const QString& text :
+        for (const char* text :
              {"23:59:59 save stopped, 999/1000 frames", "Full-Off set, files not stored",
               "Export Data..Please wait", "23:59:59 current set ", "99.9%", ""}) {
             status->setText(text);
