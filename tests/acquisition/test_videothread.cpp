@@ -258,7 +258,8 @@ private slots:
         QTest::addColumn<int>("requests");  // requests sent in all
         QTest::addColumn<int>("frameCount");
         QTest::newRow("before run begins") << 1111111 << 0 << 0 << 0;
-        QTest::newRow("board silent") << 1111111 << 1 << 1 << 0;
+        // Silent after two frames: the stop gives up the third.
+        QTest::newRow("board silent, during a save") << 1111111 << 9 << 9 << 2;
         // The second frame's chunk 0 comes a frame period after the first, so
         // a stop right after its request lands inside that frame.
         QTest::newRow("mid-frame at 9 frames/s") << 1111111 << 5 << 8 << 2;
@@ -275,7 +276,14 @@ private slots:
         board->clearHostLog();
         worker->boardFramePeriodMs = period / 10000;
         board->setPaced(true);
-        board->setSilent(stopAfter < 5);
+        // A save of more frames than any row takes; the board falls silent
+        // once it has kept the row's frames (called in the worker, like every
+        // connection here without a receiver). What it kept is stored.
+        worker->savePath = workDir.path().toStdString();
+        worker->saveNumber = 5;
+        worker->isSaveData = true;
+        connect(worker.get(), &Tessary_VideoThread::saveDialog,
+                [b = board.get(), n = frameCount] { b->setSilent(rdm->getSaveProgress() == n); });
         const auto raw = rawFrame([](int i) { return kZeroLevel + uint32_t(i) * 13; });
         board->pushFrame(raw);
         board->pushFrame(raw);
@@ -285,9 +293,7 @@ private slots:
         // holder, and the thread's end is handed over through locks the race
         // checker cannot see.
         if (stopAfter == 0)
-            connect(
-                worker.get(), &QThread::started, worker.get(),
-                [w = worker.get()] { w->running = false; }, Qt::DirectConnection);
+            connect(worker.get(), &QThread::started, [w = worker.get()] { w->running = false; });
         worker->start();
         while (board->hostLog().size() < std::size_t(stopAfter)) {
         }
@@ -295,8 +301,11 @@ private slots:
         QCoreApplication::processEvents();
         QCOMPARE(int(board->hostLog().size()), requests);
         QCOMPARE(int(frames.size()), frameCount);
-        if (frameCount)
-            QCOMPARE(wrongPixels(frames.back(), raw), 0);
+        QCOMPARE(frameCount ? wrongPixels(frames.back(), raw) : 0, 0);
+        QCOMPARE(worker->saveStoredFrames.load(), frameCount);
+        QCOMPARE(rdm->getSaveProgress(), frameCount ? -100 : 0);
+        QCOMPARE(fileBytes(QString("name_%1_Frames.csv").arg(frameCount)).count("Frame "),
+                 frameCount);
         DWORD rx = 1, tx = 0, events = 0; // no answer left for the next reader
         QVERIFY(FT_GetStatus(handle, &rx, &tx, &events) == FT_OK && rx == 0);
     }
