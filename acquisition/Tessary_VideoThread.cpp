@@ -208,9 +208,12 @@ void Tessary_VideoThread::run()
         if (runningDataManagerVT->getShowState()) {
             // The pick is a place of the turned and mirrored picture: read out
             // the pixel shown there, NaN where the turn left the place empty.
+            // The pixel goes first, with this frame's current, so the window
+            // names the one whose current it shows however the turn changes.
             const int index = runningDataManagerVT->getShowIndex();
             if (index >= 0 && index < kFramePixels) {
                 const int pixel = rawIndexShownAt(index, angle, flipCode);
+                emit labelPixelShow(pixel);
                 emit labelCurrentShow(pixel >= 0 ? currentData[pixel]
                                                  : std::numeric_limits<double>::quiet_NaN());
             }

@@ -153,6 +153,9 @@ signals:
     void setFlag();
     // Something the user asked to store was not stored (file, picture, video).
     void storeFailed(QString text);
+    // Sent just before each labelCurrentShow: the raw-frame index of the
+    // sensor pixel that current is of, -1 on the border a turn leaves empty.
+    void labelPixelShow(int pixel);
 
 protected:
     void run() override;

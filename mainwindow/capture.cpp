@@ -207,6 +207,10 @@ void Tessary_Interface::handle2thread(bool start)
             Qt::UniqueConnection);
     connect(videoThread, &Tessary_VideoThread::storeFailed, this, &Tessary_Interface::onStoreFailed,
             Qt::UniqueConnection);
+    // Queued to this window from the one worker, in emission order: each
+    // pixel reaches the window just before its current.
+    connect(videoThread, &Tessary_VideoThread::labelPixelShow, this,
+            &Tessary_Interface::labelPixelShow, Qt::UniqueConnection);
     displayOff = false;
     videoThread->start(QThread::InheritPriority);
 }

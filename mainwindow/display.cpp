@@ -326,13 +326,25 @@ bool Tessary_Interface::eventFilter(QObject* obj, QEvent* event)
     return QMainWindow::eventFilter(obj, event);
 }
 
+void Tessary_Interface::labelPixelShow(int pixel)
+{
+    readOutPixel = pixel;
+}
+
 void Tessary_Interface::labelCurrentShow(double current)
 {
-    // NaN: the place is on the border that a turned picture leaves empty.
+    // A current is named by its sensor pixel (sent just before it): the
+    // column and row in the raw frame, as the tables and calibration files
+    // hold them, not the place picked on the turned picture. On the border
+    // that a turned picture leaves empty there is none (NaN, pixel -1): the
+    // picked place names it.
     const QString value =
         qIsNaN(current) ? QString("no pixel") : QString::number(current, 'g', 6) + "nA";
-    ui.label_current->setText("( " + QString::number(selectedCol) + " , " +
-                              QString::number(selectedRow) + " ) :" + value);
+    const bool sensor = readOutPixel >= 0;
+    const int col = sensor ? readOutPixel % kFrameSide : selectedCol;
+    const int row = sensor ? readOutPixel / kFrameSide : selectedRow;
+    ui.label_current->setText("( " + QString::number(col) + " , " + QString::number(row) +
+                              " ) :" + value);
 }
 
 void Tessary_Interface::toggleFullscreen()

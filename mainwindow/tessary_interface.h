@@ -56,6 +56,8 @@ public:
     TessaryInfo info;
     int selectedCol = 0;
     int selectedRow = 0;
+    // Raw-frame index of the sensor pixel whose current comes next (-1: none).
+    int readOutPixel = -1;
     QTimer devicePollTimer;
     QTimer messageTimer;
     QTimer batteryTimer;
@@ -110,6 +112,7 @@ public slots:
     void disConnectReact();
     void savePicture(QImage Qtemp);
     void labelCurrentShow(double current);
+    void labelPixelShow(int pixel);
     void PollDevices();
     void getBattery();
     void threadSaveDialog();

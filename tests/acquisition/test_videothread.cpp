@@ -19,19 +19,24 @@ namespace {
 
 RunningDataManager* const rdm = RunningDataManager::instance();
 
+// The raw pixel shown at row r, column c of the frame turned clockwise by
+// quarter turns about (128, 128), then mirrored; -1 where the turn brings
+// nothing from the frame.
+int rawShownAt(int r, int c, int turns, int flip)
+{
+    const int x = flip == 1 ? 255 - c : c;
+    const int turned[] = {r * 256 + x, x ? (256 - x) * 256 + r : -1,
+                          r && x ? (256 - r) * 256 + 256 - x : -1, r ? x * 256 + 256 - r : -1};
+    return turned[turns];
+}
+
 // Pixels of a display frame that differ from the raw frame shown with the
-// default references, turned clockwise about (128, 128) with 0 where it comes
-// from outside the frame, then mirrored.
+// default references, turned and mirrored, 0 where no pixel is shown.
 int wrongPixels(const cv::Mat& shown, const std::vector<uint8_t>& raw, int turns = 0, int flip = 0)
 {
-    auto src = [&](int r, int c) {
-        return grayLevel(rawPixel(raw.data() + 4 * (r * 256 + c)), kZeroLevel, kDefaultBright);
-    };
     const cv::Mat m = grayImage([&](int r, int c) {
-        const int x = flip == 1 ? 255 - c : c;
-        const int turned[] = {src(r, x), x ? src(256 - x, r) : 0,
-                              r && x ? src(256 - r, 256 - x) : 0, r ? src(x, 256 - r) : 0};
-        return turned[turns];
+        const int i = rawShownAt(r, c, turns, flip);
+        return i < 0 ? 0 : grayLevel(rawPixel(raw.data() + 4 * i), kZeroLevel, kDefaultBright);
     });
     return cv::countNonZero(m != shown);
 }
@@ -59,7 +64,7 @@ class TestVideoThread : public QObject
     std::unique_ptr<Tessary_VideoThread> worker;
     // The worker's signals, received in this thread in emission order.
     std::vector<cv::Mat> frames;
-    QVector<double> currents;
+    QVector<double> readOuts; // the raw pixel shown at the pick, then its current, per frame
     QList<int> flagAfterFrames;
     int disconnects = 0;
     QTemporaryDir workDir;
@@ -94,7 +99,8 @@ private slots:
         worker->ftHandle = handle;
         using T = Tessary_VideoThread;
         connect(worker.get(), &T::sendMatToUI, this, [this](const Mat& m) { frames.push_back(m); });
-        connect(worker.get(), &T::labelCurrentShow, this, [this](double c) { currents << c; });
+        connect(worker.get(), &T::labelPixelShow, this, [this](int p) { readOuts << p; });
+        connect(worker.get(), &T::labelCurrentShow, this, [this](double c) { readOuts << c; });
         connect(worker.get(), &T::disConnect, this, [this] { ++disconnects; });
         connect(worker.get(), &T::setFlag, this, [this] { flagAfterFrames << int(frames.size()); });
     }
@@ -107,7 +113,7 @@ private slots:
         FT_Close(handle);
         resetRunState();
         frames.clear();
-        currents.clear();
+        readOuts.clear();
         flagAfterFrames.clear();
         disconnects = 0;
     }
@@ -121,7 +127,7 @@ private slots:
         QTest::newRow("90 degrees, on the empty first column") << 1 << 0 << 1280;
         QTest::newRow("180 degrees, bottom-right corner") << 2 << 0 << 65535;
         QTest::newRow("270 degrees") << 3 << 0 << 300;
-        QTest::newRow("mirrored") << 0 << 1 << 77;
+        QTest::newRow("mirrored, where raw pixel 0 is shown") << 0 << 1 << 255;
         QTest::newRow("90 degrees, mirrored") << 1 << 1 << 300;
         QTest::newRow("180 degrees, mirrored") << 2 << 1 << 40000;
         QTest::newRow("270 degrees, mirrored") << 3 << 1 << 65534;
@@ -150,20 +156,14 @@ private slots:
         for (int f = 0; f < 3; ++f)
             QCOMPARE(wrongPixels(frames[f], pushed[f], turns, flip), 0);
         QVERIFY(frames[0].data != frames[1].data); // each frame owns its buffer
-        Frames requests;
-        for (std::size_t i = 0; i < 4 * frames.size(); ++i)
-            requests << request(0, int(i % 4));
-        QCOMPARE(hostWrites(*board), requests);
-        // The current of the pixel shown at the picked place (1 + its index,
-        // 0 on the empty border), after each frame.
-        cv::Mat source(256, 256, CV_32F);
-        for (int i = 0; i < kFramePixels; ++i)
-            source.at<float>(i) = float(i + 1);
-        turnAndMirror(source, 90 * turns, flip);
-        QCOMPARE(currents.size(), index < kFramePixels ? int(frames.size()) : 0);
-        for (int f = 0; f < std::min(int(currents.size()), 3); ++f) {
-            const int pixel = int(source.at<float>(index)) - 1;
-            QCOMPARE(currents[f],
+        QCOMPARE(sentHex(*board), QString("FFAA00000DEB|FFAA00010DEB|FFAA00020DEB|FFAA00030DEB|")
+                                      .repeated(int(frames.size())));
+        // The raw pixel shown at the picked place, then its current, after each frame.
+        const int pixel = rawShownAt(index / 256, index % 256, turns, flip);
+        QCOMPARE(readOuts.size(), index < kFramePixels ? 2 * int(frames.size()) : 0);
+        for (int f = 0; f < std::min(int(readOuts.size()) / 2, 3); ++f) {
+            QCOMPARE(readOuts[2 * f], double(pixel));
+            QCOMPARE(readOuts[2 * f + 1],
                      pixel < 0 ? qQNaN()
                                : pixelCurrentRounded(rawPixel(&pushed[f][4 * pixel]), 25, 166));
         }
@@ -258,7 +258,8 @@ private slots:
         QTest::addColumn<int>("requests");  // requests sent in all
         QTest::addColumn<int>("frameCount");
         QTest::newRow("before run begins") << 1111111 << 0 << 0 << 0;
-        QTest::newRow("board silent") << 1111111 << 1 << 1 << 0;
+        // Silent after two frames: the stop gives up the third.
+        QTest::newRow("board silent, during a save") << 1111111 << 9 << 9 << 2;
         // The second frame's chunk 0 comes a frame period after the first, so
         // a stop right after its request lands inside that frame.
         QTest::newRow("mid-frame at 9 frames/s") << 1111111 << 5 << 8 << 2;
@@ -275,7 +276,14 @@ private slots:
         board->clearHostLog();
         worker->boardFramePeriodMs = period / 10000;
         board->setPaced(true);
-        board->setSilent(stopAfter < 5);
+        // A save of more frames than any row takes; the board falls silent
+        // once it has kept the row's frames (called in the worker, like every
+        // connection here without a receiver). What it kept is stored.
+        worker->savePath = workDir.path().toStdString();
+        worker->saveNumber = 5;
+        worker->isSaveData = true;
+        connect(worker.get(), &Tessary_VideoThread::saveDialog,
+                [b = board.get(), n = frameCount] { b->setSilent(rdm->getSaveProgress() == n); });
         const auto raw = rawFrame([](int i) { return kZeroLevel + uint32_t(i) * 13; });
         board->pushFrame(raw);
         board->pushFrame(raw);
@@ -285,9 +293,7 @@ private slots:
         // holder, and the thread's end is handed over through locks the race
         // checker cannot see.
         if (stopAfter == 0)
-            connect(
-                worker.get(), &QThread::started, worker.get(),
-                [w = worker.get()] { w->running = false; }, Qt::DirectConnection);
+            connect(worker.get(), &QThread::started, [w = worker.get()] { w->running = false; });
         worker->start();
         while (board->hostLog().size() < std::size_t(stopAfter)) {
         }
@@ -295,8 +301,11 @@ private slots:
         QCoreApplication::processEvents();
         QCOMPARE(int(board->hostLog().size()), requests);
         QCOMPARE(int(frames.size()), frameCount);
-        if (frameCount)
-            QCOMPARE(wrongPixels(frames.back(), raw), 0);
+        QCOMPARE(frameCount ? wrongPixels(frames.back(), raw) : 0, 0);
+        QCOMPARE(worker->saveStoredFrames.load(), frameCount);
+        QCOMPARE(rdm->getSaveProgress(), frameCount ? -100 : 0);
+        QCOMPARE(fileBytes(QString("name_%1_Frames.csv").arg(frameCount)).count("Frame "),
+                 frameCount);
         DWORD rx = 1, tx = 0, events = 0; // no answer left for the next reader
         QVERIFY(FT_GetStatus(handle, &rx, &tx, &events) == FT_OK && rx == 0);
     }
@@ -353,7 +362,7 @@ private slots:
         }
         QCoreApplication::processEvents();
         QCOMPARE(disconnects, 0);
-        QVERIFY(!currents.isEmpty() && !flagAfterFrames.isEmpty());
+        QVERIFY(!readOuts.isEmpty() && !flagAfterFrames.isEmpty());
     }
 };
 

@@ -43,9 +43,10 @@ private slots:
     // Refused before the board is open. Start sends no command of its own and
     // pauses the battery poll; a second press within a second is not
     // delivered; with the picture turned twice, the current of the pixel shown
-    // at the picked place follows the frames (the picture itself is the
-    // worker's and the full-screen test's); stop sends the reset frame, and a
-    // frame still queued is not drawn.
+    // at the picked place follows the frames, named by that pixel's column
+    // and row in the raw frame (the picture itself is the worker's and the
+    // full-screen test's); stop sends the reset frame, and a frame still
+    // queued is not drawn.
     void startShowStop()
     {
         BoxCatcher boxes;
@@ -53,14 +54,14 @@ private slots:
         QCOMPARE(boxes.texts(), QStringList{"No Device Connected"});
         QVERIFY(!isRuning && !window->videoThread->isRunning());
         QVERIFY(openBoard());
-        // Pixel (col 128, row 192), shown at (128, 64), at full scale: 25 pC in 166 us.
+        // Pixel (col 100, row 192), shown at (156, 64), at full scale: 25 pC in 166 us.
         const auto raw =
-            rawFrame([](int i) { return i == 192 * 256 + 128 ? 4096u + (1u << 20) : 0u; });
+            rawFrame([](int i) { return i == 192 * 256 + 100 ? 4096u + (1u << 20) : 0u; });
         for (int i = 0; i < 200; ++i)
             board->pushFrame(raw);
         window->ui.pushButton_rotate->click();
         window->ui.pushButton_rotate->click();
-        QTest::mousePress(window->ui.label, Qt::LeftButton, Qt::NoModifier, QPoint(300, 150));
+        QTest::mousePress(window->ui.label, Qt::LeftButton, Qt::NoModifier, QPoint(366, 150));
 
         board->clearHostLog();
         press();
@@ -72,7 +73,7 @@ private slots:
         QVERIFY(isRuning);
 
         QTRY_COMPARE_WITH_TIMEOUT(window->ui.label_current->text(),
-                                  QString("( 128 , 64 ) :150.602nA"), 5000);
+                                  QString("( 100 , 192 ) :150.602nA"), 5000);
         QCOMPARE(hostWrites(*board).first(), QByteArray::fromHex("ffaa00000deb"));
 
         press();
