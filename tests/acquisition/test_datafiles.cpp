@@ -4,6 +4,7 @@
 #include "CsvTable.h"
 #include "RunningDataManager.h"
 #include "Scene.h"
+#include "SimSupport.h"
 #include "Tessary_VideoThread.h"
 #include "TestSupport.h"
 #include "conversion.h"
@@ -193,7 +194,6 @@ private slots:
         };
         for (int k = 0; k < 9; ++k)
             calibrate(k, k < interrupted || bright);
-        QCOMPARE(worker.calibIndex, 9);
         QCOMPARE(range[0], bright ? kDefaultBright : kZeroLevel);
         QVERIFY(!QFile::exists(raw) && !QDir("Calibration").exists("ON_calibration.csv"));
         // Mean of the middle eight by sorting, in wrapping 32-bit sums.
@@ -254,7 +254,6 @@ private slots:
         const QList<bool> off{false};
         const QStringList none;
         QTest::newRow("one frame") << 1 << off << none << "0\n";
-        QTest::newRow("filter on") << 2 << QList<bool>{true, true} << none << "";
         // Each frame's gray table as it was shown: filtered or not.
         QTest::newRow("filter switched on")
             << 3 << QList<bool>{false, false, true} << none << "0\n1\n";
@@ -303,9 +302,7 @@ private slots:
         for (int f = 0; f < filter.size(); ++f) {
             frames.push_back(sceneFrame(uint64_t(f), {6144, 2048, 20000, 77, 77, 5000, 0x80000001u,
                                                       4096, 4096 + (1u << 20), 0}));
-            cv::Mat shown(kFrameSide, kFrameSide, CV_8UC1);
-            for (int i = 0; i < kFramePixels; ++i)
-                shown.data[i] = uint8_t(i * 7 + f);
+            cv::Mat shown = grayImage([f](int r, int c) { return (r * 256 + c) * 7 + f; });
             worker.isFft = filter[f];
             unsigned char* c = frames.back().data();
             worker.keepFrame(c, c + kChunkBytes, c + 2 * kChunkBytes, c + 3 * kChunkBytes,
@@ -320,11 +317,9 @@ private slots:
         for (const QString& suffix : failed)
             reported << QVariantList{"Could not write " + stem + suffix};
         QCOMPARE(QList<QVariantList>(stored), reported);
-        QVERIFY(worker.savedFrames.empty() && worker.savedGrayData.empty());
-        QVERIFY(!worker.savedFrameStore && !worker.savedGrayStore);
-        QVERIFY(!worker.isSaveData && !rdm->getSaveState());
+        QVERIFY(worker.savedFrames.empty() && worker.savedGrayData.empty() && !worker.isSaveData);
+        QVERIFY(!worker.savedFrameStore && !worker.savedGrayStore && !rdm->getSaveState());
         QCOMPARE(worker.saveFailed.load(), !failed.isEmpty());
-        QCOMPARE(worker.saveStoredFrames.load(), all.size());
 
         QCOMPARE(QDir("save").entryList(QDir::Files).size(), 2 - failed.size() / 2);
         const QByteArray currents = fileBytes(stem + ".csv");
