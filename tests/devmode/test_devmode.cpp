@@ -51,7 +51,6 @@ class TestDevMode : public QObject
     Q_OBJECT
     std::unique_ptr<Developer_Mode> dev_;
     std::shared_ptr<boardsim::Board> board_;
-    FT_HANDLE handle_ = nullptr;
 
     // Sets the fields of "name=text;..."; with set false, gives them as they read now.
     QString fields(const QString& spec, bool set = true)
@@ -71,10 +70,10 @@ private slots:
     {
         boardsim::Bus::instance().resetToEnvironment();
         board_ = boardsim::Bus::instance().board("TS256A01");
-        QCOMPARE(FT_OpenEx(const_cast<char*>("TS256A01"), FT_OPEN_BY_SERIAL_NUMBER, &handle_),
-                 FT_STATUS(FT_OK));
         dev_ = std::make_unique<Developer_Mode>();
-        dev_->ftHandle = handle_;
+        QCOMPARE(
+            FT_OpenEx(const_cast<char*>("TS256A01"), FT_OPEN_BY_SERIAL_NUMBER, &dev_->ftHandle),
+            FT_STATUS(FT_OK));
         // Standard output as at start-up: decimal, lower-case hexadecimal, blank fill.
         std::cout << std::dec << std::nouppercase << std::setfill(' ');
     }
@@ -82,7 +81,7 @@ private slots:
     {
         RunningDataManager::instance()->setRunningState(false);
         QCOMPARE(board_->badChecksums(), uint64_t(0));
-        FT_Close(handle_);
+        FT_Close(dev_->ftHandle);
     }
 
     void clicks_data()

@@ -100,7 +100,6 @@ private slots:
         QTest::addColumn<int>("shown"); // the charge the board reports, when the poll gets it
         QTest::addColumn<int>("width");
         QTest::addColumn<bool>("lost");
-        QTest::newRow("100") << "" << 100 << 16 << false;
         QTest::newRow("255") << "" << 255 << 40 << false;
         QTest::newRow("behind a frame chunk") << "stray" << 45 << 7 << false;
         // The board's 87 % as the open showed it.
