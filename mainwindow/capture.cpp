@@ -127,9 +127,12 @@ bool saveFilesCanBeMade(const QString& directory, const QString& name, bool pict
     bool made = true;
     for (const QString& file : longest) {
         QFile probe(file);
-        if (made && !probe.exists() &&
-            (made = probe.open(QIODevice::WriteOnly | QIODevice::NewOnly)))
-            probe.remove();
+        if (probe.exists())
+            continue;
+        made = probe.open(QIODevice::WriteOnly | QIODevice::NewOnly);
+        if (!made)
+            break;
+        probe.remove();
     }
     if (folderMade)
         QDir().rmdir(pictureFolder);
