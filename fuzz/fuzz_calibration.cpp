@@ -24,14 +24,26 @@ bool isDigit(char c)
 // branches are the harness's, not the loader's, and they would double the work.
 #define REFERENCE __attribute__((no_sanitize("coverage")))
 
-// Whether a part is a number, worked out here without the loader's parser:
-// digits only, and without its leading zeros at most 4294967295.
-REFERENCE bool isNumber(const std::string& part)
+bool isBlank(char c)
 {
-    if (!std::all_of(part.begin(), part.end(), isDigit))
-        return false;
-    const std::string digits = part.substr(std::min(part.find_first_not_of('0'), part.size()));
-    return digits.size() < 10 || (digits.size() == 10 && digits <= "4294967295");
+    return c == ' ' || c == '\t' || c == '\v' || c == '\f';
+}
+
+// The digits of a part that is a number, worked out here without the
+// loader's parser: blanks around them and one leading plus sign allowed, and
+// without leading zeros at most 4294967295. Empty when the part is no number.
+REFERENCE std::string numberDigits(const std::string& part)
+{
+    const auto first = std::find_if_not(part.begin(), part.end(), isBlank);
+    const auto last = std::find_if_not(part.rbegin(), part.rend(), isBlank).base();
+    std::string digits(first, std::max(first, last));
+    if (!digits.empty() && digits[0] == '+')
+        digits.erase(0, 1);
+    if (digits.empty() || !std::all_of(digits.begin(), digits.end(), isDigit))
+        return {};
+    digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size() - 1));
+    return digits.size() < 10 || (digits.size() == 10 && digits <= "4294967295") ? digits
+                                                                                 : std::string();
 }
 
 // The values the file holds: text mode drops every carriage return, lines
@@ -57,12 +69,13 @@ REFERENCE std::vector<uint32_t> expectedValues(const uint8_t* data, std::size_t 
             continue;
         }
         if (!part.empty() && values.size() < kMaxValues) {
-            if (!isNumber(part)) {
+            const std::string digits = numberDigits(part);
+            if (digits.empty()) {
                 badLine = line;
                 return {};
             }
             // 1.1 times the number, truncated: exact in integers.
-            values.push_back(uint32_t(std::stoull(part) * 11 / 10));
+            values.push_back(uint32_t(std::stoull(digits) * 11 / 10));
         }
         part.clear();
         lineBegins = c == '\n';

@@ -7,8 +7,10 @@ namespace {
 constexpr size_t kMaxValues = 65536;
 
 // One part of a line, taken character by character, so that a part of any
-// length costs no memory: the digits of an unsigned 32-bit number, nothing
-// else (a part read as 0 would be a plainly wrong reference).
+// length costs no memory. A part is an unsigned 32-bit decimal as Qt's
+// unsigned conversion reads one: blanks around the digits and one leading
+// plus sign are allowed; anything else (and a part of blanks or a lone sign,
+// which would read as 0, a plainly wrong reference) refuses the file.
 class Part
 {
 public:
@@ -18,16 +20,31 @@ public:
 
     void add(char c)
     {
-        if (c < '0' || c > '9') {
+        const bool before = state == State::Empty || state == State::Leading;
+        if (c == ' ' || c == '\t' || c == '\v' || c == '\f') {
+            state = before                                               ? State::Leading
+                    : state == State::Digits || state == State::Trailing ? State::Trailing
+                                                                         : State::Invalid;
+        } else if (c == '+') {
+            state = before ? State::Sign : State::Invalid;
+        } else if (c >= '0' && c <= '9' &&
+                   (before || state == State::Sign || state == State::Digits)) {
+            value = value * 10 + uint64_t(c - '0');
+            state = value > 0xFFFFFFFFu ? State::Invalid : State::Digits;
+        } else {
             state = State::Invalid;
-            return;
         }
-        value = value * 10 + uint64_t(c - '0');
-        state = value > 0xFFFFFFFFu ? State::Invalid : State::Digits;
+    }
+
+    // The part has ended: it must have held digits.
+    void end()
+    {
+        if (state != State::Empty && state != State::Digits && state != State::Trailing)
+            state = State::Invalid;
     }
 
 private:
-    enum class State { Empty, Digits, Invalid };
+    enum class State { Empty, Leading, Sign, Digits, Trailing, Invalid };
     State state = State::Empty;
     uint64_t value = 0;
 };
@@ -54,6 +71,9 @@ public:
             part.add(c);
             return part.valid();
         }
+        part.end();
+        if (!part.valid())
+            return false;
         if (!part.empty()) {
             // The product can pass 2^32; the reference keeps its low 32 bits.
             values.push_back(uint32_t(uint64_t(part.number() * 1.1)));

@@ -293,9 +293,13 @@ private slots:
         // CR LF and LF line ends, empty parts and lines; x 1.1 rounded down, low 32 bits.
         QTest::newRow("short file") << QByteArray("1000,,4096,\r\n4294967295,\n\n,\r\n")
                                     << QVector<uint32_t>{1100, 4505, 429496728} << 0;
+        // Blanks around the digits and one leading plus sign, as Qt reads a number.
+        QTest::newRow("blanks and signs") << QByteArray("12, 34,\n\t+7 ,\v+0\f, 010 \r\n")
+                                          << QVector<uint32_t>{13, 37, 7, 0, 11} << 0;
         QTest::newRow("letter") << QByteArray("1,\r\n2,\r\n3,4x,\r\n") << QVector<uint32_t>() << 3;
-        QTest::newRow("sign") << QByteArray("+7,\n") << QVector<uint32_t>() << 1;
-        QTest::newRow("blank") << QByteArray("1,\n\n2 ,\n") << QVector<uint32_t>() << 3;
+        for (const char* part : {"+ 7", "++7", "-7", "+", " ", "1 2", "7+"})
+            QTest::newRow(part) << "1,\n\n2," + QByteArray(part) + ",\n"
+                                << QVector<uint32_t>() << 3;
         QTest::newRow("overflow") << QByteArray("1,\n4294967296,\n") << QVector<uint32_t>() << 2;
         QTest::newRow("random bytes") << "4096,\n" + noise << QVector<uint32_t>() << 2;
         // Reading stops at the last value the array takes.
