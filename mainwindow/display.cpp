@@ -294,6 +294,17 @@ void applyLayout(Ui_Tessary_Interface& ui, const PanelLayout& layout)
     rescaleShownFrame(*ui.label);
 }
 
+// Leaves full screen for the normal window: the size recorded in full screen,
+// bounded by the limits given back.
+void showNormalWithin(QWidget& window, const QSize& minimum, const QSize& maximum)
+{
+    const QSize recorded = window.size();
+    window.showNormal();
+    window.setMinimumSize(minimum);
+    window.setMaximumSize(maximum);
+    window.resize(recorded);
+}
+
 } // namespace
 
 void Tessary_Interface::ShowUILabel(const Mat& mat)
@@ -355,10 +366,14 @@ void Tessary_Interface::toggleFullscreen()
     }
     if (isFullScreen()) {
         applyLayout(ui, normalLayout(60));
-        const QSize recorded = size();
-        showNormal();
-        resize(recorded);
+        showNormalWithin(*this, normalMinimumSize, normalMaximumSize);
     } else {
+        // A window manager keeps a window within its size limits even in
+        // full screen, and main fixes the window's size.
+        normalMinimumSize = minimumSize();
+        normalMaximumSize = maximumSize();
+        setMinimumSize(0, 0);
+        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
         showFullScreen();
         if (screenHeight == 810)
             applyLayout(ui, kHeight810);
@@ -378,8 +393,6 @@ void Tessary_Interface::keyPressEvent(QKeyEvent* event)
     }
     if (isFullScreen()) {
         applyLayout(ui, normalLayout(70));
-        const QSize recorded = size();
-        showNormal();
-        resize(recorded);
+        showNormalWithin(*this, normalMinimumSize, normalMaximumSize);
     }
 }

@@ -136,6 +136,12 @@ protected:
     void reportLostLink();
     void closeEvent(QCloseEvent* event) override;
     bool nativeEvent(const QByteArray& eventType, void* message, long* result) override;
+
+private:
+    // The size limits in force before full screen, lifted while in it and
+    // given back on leaving it.
+    QSize normalMinimumSize{0, 0};
+    QSize normalMaximumSize{QWIDGETSIZE_MAX, QWIDGETSIZE_MAX};
 };
 
 // The top-level window: the main window on a plain light background.

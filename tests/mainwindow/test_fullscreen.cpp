@@ -1,7 +1,7 @@
 // Full-screen layouts, and the look of the picture in each. Besides its
 // headless run, this program runs under virtual X servers of several screen
-// sizes (see tests/CMakeLists.txt), and checks the layout that the real
-// screen under the cursor selects.
+// sizes with a window manager (see tests/CMakeLists.txt), and checks the
+// layout that the real screen under the cursor selects.
 #include "RunningDataManager.h"
 #include "SimSupport.h"
 #include "TestSupport.h"
@@ -20,6 +20,8 @@ namespace {
 const QMap<int, QRect> kFullScreenPicture = {
     {810, {20, 45, 750, 750}}, {900, {20, 65, 800, 800}}, {1080, {115, 115, 880, 880}}};
 const QRect kNormalPicture(20, 45, 600, 600);
+// The window as main builds it: fixed to this size.
+const QSize kNormalWindow(1228, 664);
 
 } // namespace
 
@@ -45,7 +47,7 @@ private slots:
     {
         readSize = 600;
         window = std::make_unique<TessaryWidget>();
-        window->setFixedSize(1228, 664);
+        window->setFixedSize(kNormalWindow);
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     }
@@ -54,7 +56,9 @@ private slots:
     // The menu and Escape both leave; the rotate and mirror panel is then 60
     // or 70 wide. Escape outside full screen does nothing. The picture is
     // handed over already fitted to the label, in each layout, the frame kept
-    // across the switches.
+    // across the switches. Full screen fills the screen although the window
+    // is fixed, with every panel inside it, and leaving gives back the fixed
+    // window.
     void enterAndLeave_data()
     {
         QTest::addColumn<bool>("byEscape");
@@ -73,6 +77,7 @@ private slots:
         if (labelSize)
             window->ui.label->setGeometry(20, 45, labelSize, labelSize);
         const QRect start = window->ui.label->geometry();
+        const QRect normal = window->geometry();
         std::mt19937 rng(3);
         const cv::Mat frame = grayImage([&](int r, int c) {
             return byEscape ? ((r / 8 + c / 8) % 2) * 255 : int(rng() % 256);
@@ -87,7 +92,20 @@ private slots:
         const int height = screen->geometry().height();
         window->toggleFullscreen();
         QTRY_VERIFY(window->isFullScreen());
+        QTRY_COMPARE(window->size(), screen->size());
         QCOMPARE(window->ui.label->geometry(), kFullScreenPicture.value(height, start));
+        // A screen smaller than the normal window (the headless one) cannot
+        // hold the panels where the normal layout puts them.
+        if (screen->size().expandedTo(kNormalWindow) == screen->size()) {
+            const Ui_Tessary_Interface& ui = window->ui;
+            for (QWidget* panel : {static_cast<QWidget*>(ui.label), ui.widget_func1, ui.widget_func,
+                                   ui.widget_7, ui.widget_3, ui.savelayout, ui.widget_2})
+                QVERIFY2(window->rect().contains(
+                             QRect(panel->mapTo(window.get(), QPoint()), panel->size())),
+                         qPrintable(panel->objectName()));
+            QVERIFY(
+                ui.password_input->parentWidget()->rect().contains(ui.password_input->geometry()));
+        }
         QCOMPARE(readSize, kFullScreenPicture.value(height, kNormalPicture).width());
         verifyPicture(frame);
         // The far corner of the picture is the last pixel.
@@ -100,6 +118,10 @@ private slots:
         else
             window->toggleFullscreen();
         QTRY_VERIFY(!window->isFullScreen());
+        QTRY_COMPARE(window->geometry(), normal);
+        QCOMPARE(normal.size(), kNormalWindow);
+        QCOMPARE(window->minimumSize(), kNormalWindow);
+        QCOMPARE(window->maximumSize(), kNormalWindow);
         QCOMPARE(readSize, 600);
         QCOMPARE(window->ui.label->geometry(), kNormalPicture);
         QCOMPARE(window->ui.widget_2->geometry(), QRect(15, 19, panelWidth, 30));
