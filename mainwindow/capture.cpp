@@ -5,14 +5,13 @@
 #include "FrameCodec.h"
 #include "RunningDataManager.h"
 #include "conversion.h"
+#include "savechecks.h"
 #include "tessary_interface.h"
 
 #include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
-#include <QFileInfo>
-#include <QMessageBox>
 #include <QTime>
 #include <QTimer>
 
@@ -84,93 +83,6 @@ bool loadReference(const QString& path, Tessary_VideoThread& worker, uint32_t* r
 }
 
 const char* const kSaveInProgress = "A save is in progress, please wait";
-
-// The files a save named `name` leaves in `directory`: tables of any count,
-// the video, and the pictures in its picture folder.
-QStringList saveFiles(const QString& directory, const QString& name)
-{
-    const auto numbered = [](const QString& file, const QString& head, const QString& tail) {
-        if (file.size() <= head.size() + tail.size() || !file.startsWith(head) ||
-            !file.endsWith(tail))
-            return false;
-        const QString number = file.mid(head.size(), file.size() - head.size() - tail.size());
-        return std::all_of(number.begin(), number.end(),
-                           [](QChar c) { return c >= '0' && c <= '9'; });
-    };
-    QStringList found;
-    const QDir dir(directory);
-    for (const QString& file : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
-        if (file == name + "_output_video.mp4" || numbered(file, name + "_", "_Frames.csv") ||
-            numbered(file, name + "_", "_Frames_Grayscale.csv"))
-            found << dir.filePath(file);
-    }
-    const QDir pictures(dir.filePath(name + "pic"));
-    for (const QString& file : pictures.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
-        if (numbered(file, name + "_", ".png"))
-            found << pictures.filePath(file);
-    }
-    return found;
-}
-
-// Whether the save's longest files can be made: its last table and, with
-// pictures, its last picture. Each is made and removed again (one already
-// there will be replaced); a picture folder made only for this goes again.
-bool saveFilesCanBeMade(const QString& directory, const QString& name, bool pictures)
-{
-    const QDir dir(directory);
-    QStringList longest{dir.filePath(name + "_1000_Frames_Grayscale.csv")};
-    const QString pictureFolder = dir.filePath(name + "pic");
-    const bool folderMade =
-        pictures && !QFileInfo::exists(pictureFolder) && QDir().mkdir(pictureFolder);
-    if (pictures)
-        longest << pictureFolder + "/" + name + "_1000.png";
-    bool made = true;
-    for (const QString& file : longest) {
-        QFile probe(file);
-        if (probe.exists())
-            continue;
-        made = probe.open(QIODevice::WriteOnly | QIODevice::NewOnly);
-        if (!made)
-            break;
-        probe.remove();
-    }
-    if (folderMade)
-        QDir().rmdir(pictureFolder);
-    return made;
-}
-
-// A new save never mixes its files with an earlier one of the same name:
-// the user replaces the earlier save as a whole, or keeps it and no save
-// starts. True when the directory is free for the save.
-bool earlierSaveReplaced(const QString& directory, const QString& name)
-{
-    const QStringList earlier = saveFiles(directory, name);
-    if (earlier.isEmpty())
-        return true;
-    QMessageBox question;
-    question.setText("The folder already holds a save named \"" + name + "\". Replace it?");
-    question.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-    question.setDefaultButton(QMessageBox::No);
-    if (question.exec() != QMessageBox::Yes)
-        return false;
-    // All or nothing: every file is moved aside first. One that cannot be
-    // moved (open elsewhere, say) brings the others back, and the earlier
-    // save stays whole.
-    const auto aside = [](const QString& file) { return file + ".replacing"; };
-    for (int i = 0; i < earlier.size(); ++i) {
-        QFile::remove(aside(earlier[i])); // left by a replace that was cut short
-        if (!QFile::rename(earlier[i], aside(earlier[i]))) {
-            for (int j = 0; j < i; ++j)
-                QFile::rename(aside(earlier[j]), earlier[j]);
-            showPlainBox("Could not remove " + earlier[i]);
-            return false;
-        }
-    }
-    for (const QString& file : earlier)
-        QFile::remove(aside(file));
-    QDir(directory).rmdir(name + "pic"); // only when nothing else is in it
-    return true;
-}
 
 // Full-ON (bright) and Full-OFF (dark) requests.
 void requestCalibration(Tessary_Interface& window, bool bright)
@@ -311,7 +223,7 @@ void Tessary_Interface::on_Save_confirm_click()
         return;
     }
     // The save goes to the folder the field shows, typed or chosen.
-    if (!QFileInfo(field).isDir()) {
+    if (!isSaveFolder(field)) {
         showPlainBox("Please select a valid path");
         return;
     }

@@ -8,8 +8,13 @@
 #include "tessary_interface.h"
 #include "ui_developer_mode.h"
 
+#include <QDirIterator>
 #include <QFileDialog>
 #include <QtTest>
+
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 // Runs `act` at each event of `type` that the object it filters receives.
 struct EventHook : QObject
@@ -23,6 +28,35 @@ struct EventHook : QObject
         return false;
     }
 };
+
+// Takes from this thread, while it lives, the right to pass over file
+// permissions that a test run as root has: a folder without write permission
+// then refuses changes as it does for any user.
+class PermissionsHonoured
+{
+public:
+    PermissionsHonoured()
+    {
+        if (!read)
+            return;
+        __user_cap_data_struct lowered[2] = {saved[0], saved[1]};
+        lowered[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+        syscall(SYS_capset, &header, lowered);
+    }
+    ~PermissionsHonoured()
+    {
+        if (read)
+            syscall(SYS_capset, &header, saved);
+    }
+
+private:
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct saved[2]{};
+    const bool read = syscall(SYS_capget, &header, saved) == 0;
+};
+
+const QFile::Permissions kReadOnly = QFile::ReadOwner | QFile::ExeOwner;
+const QFile::Permissions kWritable = kReadOnly | QFile::WriteOwner;
 
 class TestSaveControl : public WindowFixture
 {
@@ -93,12 +127,14 @@ private slots:
     {
         QTemporaryDir dir;
         const QString typed = dir.filePath("Säve"), pic = typed + "/spic/";
-        QVERIFY(QDir().mkpath(pic + "s_3.png.replacing/in the way"));
-        // Not of the save "s", and what the new save "s" writes again; then the earlier save.
-        const QStringList files{
-            "s2_5_Frames.csv", "s_x_Frames.csv",  "spic/notes.txt",     "rpic",
-            "spic/s_1.png",    "s_30_Frames.csv", "s_output_video.mp4", "s_5_Frames_Grayscale.csv",
-            "spic/s_3.png"};
+        QVERIFY(QDir().mkpath(pic));
+        // Not of the save "s", and what the new save "s" writes again; then the
+        // earlier save, whose longest table is there already.
+        const QStringList files{"s2_5_Frames.csv",    "s_x_Frames.csv",
+                                "spic/notes.txt",     "rpic",
+                                "spic/s_1.png",       "s_30_Frames.csv",
+                                "s_output_video.mp4", "s_1000_Frames_Grayscale.csv",
+                                "spic/s_3.png"};
         const auto present = [&] {
             QStringList found;
             for (const QString& file : files)
@@ -110,27 +146,38 @@ private slots:
             QVERIFY(QFile(typed + "/" + file).open(QIODevice::WriteOnly));
         window->ui.savelayout->show();
         BoxCatcher boxes;
-        for (const QString& field : {QString(), dir.filePath("missing"), typed + "/"}) {
-            window->ui.lineEdit_savepath->setText(field);
-            if (field.endsWith('/'))
-                boxes.answerNext(QMessageBox::Yes); // a file cannot be moved away: all stay
-            for (const char* name : {"s", "s", "", "../escaped", "a\\b"})
-                confirm(name, 2, false, false);
+        const QString aside = ".tessary-replace-*";
+        QVERIFY(QFile::setPermissions(pic, kReadOnly));
+        {
+            PermissionsHonoured honoured;
+            for (const QString& field :
+                 {QString(), dir.filePath("missing"), typed + "/s_30_Frames.csv", typed + "/"}) {
+                window->ui.lineEdit_savepath->setText(field);
+                if (field.endsWith('/'))
+                    boxes.answerNext(QMessageBox::Yes); // a picture cannot be moved away: all stay
+                for (const char* name : {"s", "s", "", "../escaped", "a\\b"})
+                    confirm(name, 2, false, false);
+            }
         }
-        confirm(QString(240, 'n'), 2, false, false); // its 1000th table's name is too long
+        QVERIFY(QFile::setPermissions(pic, kWritable));
+        confirm(QString(235, 'n'), 2, false, false); // its 1000th gray table's name is too long
         confirm("r", 2, false, true);                // "rpic" is a file: no pictures
         const QString path = "Please select a valid path",
                       slash = "Please enter a save name without / or \\",
                       made = "Please enter a shorter save name or select another path",
                       question = "The folder already holds a save named \"s\". Replace it?";
-        const QStringList said{
-            path,     path, path,  path,  path,     path,
-            path,     path, slash, slash, question, "Could not remove " + pic + "s_3.png",
-            question, path, slash, slash, made,     made};
+        // An empty field; a missing folder, then a file, typed as the path; the folder.
+        const QStringList notFolder{path, path, path, slash, slash};
+        const QStringList folder{
+            question, "Could not remove " + pic + "s_1.png", question, path, slash, slash};
+        const QStringList said = QStringList{path, path, path, path, path} + notFolder + notFolder +
+                                 folder + QStringList{made, made};
         QCOMPARE(boxes.texts(), said);
         QVERIFY(present() == files && !worker().isSaveData && !runningDataManager->getSaveState());
         QVERIFY(!window->ui.savelayout->isHidden() && window->ui.widget_10->isHidden());
-        QVERIFY(QDir(pic).rmpath("s_3.png.replacing/in the way"));
+        QVERIFY(QDir(typed).entryList({aside}, QDir::Dirs | QDir::Hidden).isEmpty());
+        // Left by a replace that was cut short.
+        QVERIFY(QDir().mkpath(typed + "/.tessary-replace-Ab12Cd/0"));
 
         // Replaced; the worker may take the request over and end it before
         // the confirm returns (a 1-frame save): the window is free again.
@@ -157,6 +204,7 @@ private slots:
         QCOMPARE(saveDirectory, typed);
         QCOMPARE(present(), files.mid(0, 5));
         QVERIFY(QFile::exists(typed + "/s_1_Frames.csv") && QDir(pic).count() == 4);
+        QVERIFY(QDir(typed).entryList({aside}, QDir::Dirs | QDir::Hidden).isEmpty());
         QVERIFY(window->ui.savelayout->isHidden() && !window->ui.widget_10->isHidden());
 
         // While one collects, neither the panel nor a confirm starts another.
@@ -165,7 +213,7 @@ private slots:
         window->ui.pushButton->click();
         confirm("run3", 2, false, true);
         const QString busy = "A save is in progress, please wait";
-        QCOMPARE(boxes.texts().mid(18), (QStringList{question, busy, busy}));
+        QCOMPARE(boxes.texts().mid(said.size()), (QStringList{question, busy, busy}));
         QVERIFY(window->ui.savelayout->isHidden() && runningDataManager->getSaveName() == "run2");
         QVERIFY(saveFrame == 1000 && !worker().isSavePicture && worker().isSaveVideo);
 
@@ -175,6 +223,95 @@ private slots:
         confirm("run4", -1, false, false);
         QVERIFY(saveFrame == 1000 && worker().saveNumber == 1000);
         QVERIFY(worker().isSaveData && !worker().isSavePicture && !worker().isSaveVideo);
+    }
+
+    // Saves through the board under a name as long as a save takes: the
+    // earlier save is replaced as a whole or stays whole, and no picture
+    // folder is left empty by a save that neither made nor emptied it.
+    void replaceEarlierSave()
+    {
+        QTemporaryDir dir;
+        QVERIFY(openBoard());
+        window->on_Capture_click();
+        window->ui.lineEdit_savepath->setText(dir.path());
+        const QString name(225, 'N'), pic = dir.filePath(name + "pic");
+        const auto listing = [&] {
+            QStringList all;
+            QDirIterator it(dir.path(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                            QDirIterator::Subdirectories);
+            while (it.hasNext())
+                all << it.next().mid(dir.path().size() + 1).replace(name, "N");
+            all.sort();
+            return all;
+        };
+        const auto bytes = [&](const QStringList& files) {
+            QList<QByteArray> all;
+            for (const QString& file : files)
+                all << fileBytes(dir.filePath(QString(file).replace("N", name)));
+            return all;
+        };
+        BoxCatcher boxes;
+        const QString question =
+            "The folder already holds a save named \"" + name + "\". Replace it?";
+        // Each gives the boxes it showed.
+        const auto save = [&](int index, bool video, bool pictures, bool replace = true) {
+            boxes.boxes.clear();
+            if (replace)
+                boxes.answerNext(QMessageBox::Yes);
+            window->ui.pushButton->click();
+            confirm(name, index, video, pictures);
+            [&] { QTRY_VERIFY_WITH_TIMEOUT(!runningDataManager->getSaveState(), 20000); }();
+            return boxes.texts();
+        };
+        QCOMPARE(save(1, true, true, false), QStringList());
+        const QStringList earlier{"N_5_Frames.csv",     "N_5_Frames_Grayscale.csv",
+                                  "N_output_video.mp4", "Npic",
+                                  "Npic/N_1.png",       "Npic/N_2.png",
+                                  "Npic/N_3.png",       "Npic/N_4.png",
+                                  "Npic/N_5.png"};
+        QCOMPARE(listing(), earlier);
+        const QList<QByteArray> whole = bytes(earlier);
+
+        // Left by replaces cut short: one goes, one cannot.
+        const QString stuck = ".tessary-replace-stuck1";
+        QVERIFY(QDir(dir.path()).mkpath(".tessary-replace-Ab12Cd/0") &&
+                QDir(dir.path()).mkpath(stuck + "/0/1"));
+        QVERIFY(QFile::setPermissions(dir.filePath(stuck + "/0"), kReadOnly));
+        PermissionsHonoured honoured;
+        const QStringList left{stuck, stuck + "/0", stuck + "/0/1"};
+        // A picture that cannot be moved away, then a folder where nothing
+        // can be made but the earlier 1000th gray table is there already.
+        QVERIFY(QFile::setPermissions(pic, kReadOnly));
+        QCOMPARE(save(0, false, false),
+                 (QStringList{question, "Could not remove " + pic + "/" + name + "_1.png"}));
+        QVERIFY(QFile::setPermissions(pic, kWritable));
+        const QString longest = dir.filePath(name + "_1000_Frames_Grayscale.csv");
+        QVERIFY(QFile(longest).open(QIODevice::WriteOnly));
+        QVERIFY(QFile::setPermissions(dir.path(), kReadOnly));
+        QCOMPARE(
+            save(0, false, false),
+            (QStringList{question, "Could not create " + dir.filePath(".tessary-replace-XXXXXX")}));
+        QVERIFY(QFile::setPermissions(dir.path(), kWritable) && QFile::remove(longest));
+        QCOMPARE(listing(), left + earlier);
+        QVERIFY(bytes(earlier) == whole);
+        QCOMPARE(save(0, false, true), QStringList{question});
+        QCOMPARE(listing(), left + QStringList({"N_1_Frames.csv", "N_1_Frames_Grayscale.csv",
+                                                "Npic", "Npic/N_1.png"}));
+
+        // Replaced by a save without pictures, declined, and refused with
+        // pictures: no picture folder stays; one the user made stays.
+        QCOMPARE(save(0, false, false), QStringList{question});
+        QCOMPARE(save(0, false, true, false), QStringList{question});
+        QCOMPARE(listing(), left + QStringList({"N_1_Frames.csv", "N_1_Frames_Grayscale.csv"}));
+        QVERIFY(QDir().mkdir(pic));
+        QCOMPARE(save(0, false, false), QStringList{question});
+        boxes.boxes.clear();
+        confirm(name + "NNNNN", 0, false, true);
+        QCOMPARE(boxes.texts(),
+                 QStringList{"Please enter a shorter save name or select another path"});
+        QCOMPARE(listing(),
+                 left + QStringList({"N_1_Frames.csv", "N_1_Frames_Grayscale.csv", "Npic"}));
+        QVERIFY(QFile::setPermissions(dir.filePath(stuck + "/0"), kWritable));
     }
 
     // Reports give text|bar width|Full-ON and Full-OFF enabled.
