@@ -92,9 +92,11 @@ void Tessary_VideoThread::save()
 
     const double A = fullScaleCharge.load();
     const double B = integrationTime.load();
-    // Each frame's gray table holds what its picture showed: the filtered
-    // levels of a frame kept with the filter on, else its levels between the
-    // references, whatever the filter does now.
+    // A frame kept with the filter on gets the filtered levels its picture
+    // showed. Any other frame's table is worked out here by the table rule
+    // (grayLevel's distance form, with the references as they are now), not
+    // taken from its picture: a pixel below its dark reference gets the
+    // level of the same distance above it.
     const bool anyUnfiltered =
         std::find(savedGrayData.begin(), savedGrayData.end(), nullptr) != savedGrayData.end();
     std::vector<uint32_t> dark, bright;

@@ -96,6 +96,10 @@ private slots:
         QTest::newRow("pictures that cannot be written, twice") << Case{
             "s",   3,  true, false,   -1, {2}, "dirs:spic/s_1.png,spic/s_3.png", picture + picture,
             {two}, "", 0,    CV_8UC1, 2};
+        const QString three = "Could not write " + first + " and 2 more pictures";
+        const QString threeDirs = "dirs:spic/s_1.png,spic/s_2.png,spic/s_4.png";
+        QTest::newRow("three pictures that cannot be written")
+            << Case{"s", 4, true, false, -1, {3}, threeDirs, picture.repeated(3), {three}};
         QTest::newRow("video frame that does not encode")
             << Case{"s", 3, false, true, -1, {}, "", "", tables.mid(2), "", 0, CV_8UC2};
         // What ran out of room is not said saved; a picture or table cut
