@@ -218,6 +218,21 @@ void Board::pushFrame(std::vector<uint8_t> raw)
     m_pushed.push_back(std::move(raw));
 }
 
+void Board::holdFrame(std::vector<uint8_t> raw)
+{
+    if (raw.size() != kFrameBytes)
+        throw std::invalid_argument("boardsim::Board::holdFrame: a raw frame has 262144 bytes");
+    auto held = std::make_shared<const std::vector<uint8_t>>(std::move(raw));
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_held = std::move(held);
+}
+
+void Board::releaseFrame()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_held.reset();
+}
+
 void Board::setPaced(bool paced)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -267,6 +282,12 @@ void Board::setDeliveryPieces(std::size_t maxPiece, unsigned seed)
     std::lock_guard<std::mutex> lock(m_mutex);
     m_maxPiece = maxPiece;
     m_pieceRng.seed(seed);
+}
+
+void Board::setWriteHook(std::function<void(std::size_t)> hook)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_writeHook = std::move(hook);
 }
 
 ParamBlock Board::paramBlock() const

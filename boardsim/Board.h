@@ -8,6 +8,8 @@
 // Test API for other developers:
 //   hostLog() / hostBytes() / clearHostLog()  every FT_Write with its time
 //   pushFrame(raw)             262,144 bytes sent verbatim as the next frame (FIFO)
+//   holdFrame(raw)             raw stands in for the scene: sent as every frame
+//                              no pushed one is waiting for, until releaseFrame()
 //   setPaced(false)            frames at once instead of at the board's frame rate
 //   setBattery(p)              the one-byte battery answer (default 87)
 //   setReadsFail(true)         FT_Read returns FT_IO_ERROR from now on
@@ -19,6 +21,9 @@
 //   setBatterySilent(true)     no battery answer
 //   setDeliveryPieces(max, seed)  FT_GetStatus reports at most 1..max bytes
 //                              (random), so reads arrive in pieces; 0 = off
+//   setWriteHook(hook)         hook(n) runs in the writing thread once the n-th
+//                              write since clearHostLog() is logged, before the
+//                              board acts on it (null: none)
 //   paramBlock(), config(), pendingConfig(), framesServed(), badChecksums()
 //   portSettings()             what FT_SetTimeouts, FT_SetBitMode, ... recorded
 //   sceneSeed()                the seed of renderScene() for this board
@@ -99,6 +104,8 @@ public:
     std::vector<uint8_t> hostBytes() const;
     void clearHostLog();
     void pushFrame(std::vector<uint8_t> raw); // throws std::invalid_argument unless kFrameBytes
+    void holdFrame(std::vector<uint8_t> raw); // the same
+    void releaseFrame();
     void setPaced(bool paced);
     void setBattery(uint8_t percent);
     void setReadsFail(bool fail);
@@ -107,6 +114,7 @@ public:
     void setParamAnswerDelay(std::chrono::milliseconds delay);
     void setBatterySilent(bool silent);
     void setDeliveryPieces(std::size_t maxPiece, unsigned seed);
+    void setWriteHook(std::function<void(std::size_t written)> hook);
     ParamBlock paramBlock() const;
     BoardConfig config() const;        // applied
     BoardConfig pendingConfig() const; // applied at the next SystemReset
@@ -163,6 +171,7 @@ private:
     BoardConfig m_pending = BoardConfig::defaults();
     std::shared_ptr<const std::vector<uint8_t>> m_frame;
     std::deque<std::vector<uint8_t>> m_pushed;
+    std::shared_ptr<const std::vector<uint8_t>> m_held;
     uint64_t m_frameNumber = 0;
     std::optional<Clock::time_point> m_lastFrameTime;
 
@@ -176,6 +185,7 @@ private:
     std::chrono::milliseconds m_paramDelay{0};
     std::size_t m_maxPiece = 0;
     std::mt19937 m_pieceRng;
+    std::function<void(std::size_t)> m_writeHook;
 
     uint64_t m_framesServed = 0;
     uint64_t m_badChecksums = 0;

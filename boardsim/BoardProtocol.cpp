@@ -42,6 +42,8 @@ PortStatus Board::write(uint64_t session, const uint8_t* data, std::size_t n)
     std::lock_guard<std::mutex> order(m_commandMutex);
     std::vector<Command> commands;
     Clock::time_point now;
+    std::function<void(std::size_t)> hook;
+    std::size_t written = 0;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         const PortStatus st = checkLocked(session);
@@ -49,9 +51,14 @@ PortStatus Board::write(uint64_t session, const uint8_t* data, std::size_t n)
             return st;
         now = Clock::now();
         m_log.push_back(HostWrite{now, std::vector<uint8_t>(data, data + n)});
+        written = m_log.size();
+        hook = m_writeHook;
         m_parse.insert(m_parse.end(), data, data + n);
         commands = parseLocked();
     }
+    // Outside the lock: the hook may use the test API.
+    if (hook)
+        hook(written);
     for (const Command& c : commands)
         process(c, now);
     return PortStatus::Ok;
@@ -168,10 +175,12 @@ void Board::answerChunk(unsigned k, Clock::time_point now)
         m_lastFrameTime = ready;
         ++m_framesServed;
         const uint64_t number = m_frameNumber++;
-        std::shared_ptr<std::vector<uint8_t>> frame;
+        std::shared_ptr<const std::vector<uint8_t>> frame;
         if (!m_pushed.empty()) {
-            frame = std::make_shared<std::vector<uint8_t>>(std::move(m_pushed.front()));
+            frame = std::make_shared<const std::vector<uint8_t>>(std::move(m_pushed.front()));
             m_pushed.pop_front();
+        } else if (m_held) {
+            frame = m_held;
         } else {
             const double micros = m_active.integrationMicros();
             lock.unlock(); // readers go on while the scene renders

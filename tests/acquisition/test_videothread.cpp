@@ -2,7 +2,6 @@
 // the frames and currents it emits, how it ends and how it stops.
 #include "Bus.h"
 #include "ChunkReader.h"
-#include "FrameCodec.h"
 #include "RunningDataManager.h"
 #include "SimSupport.h"
 #include "Tessary_VideoThread.h"
@@ -40,19 +39,6 @@ int wrongPixels(const cv::Mat& shown, const std::vector<uint8_t>& raw, int turns
         return i < 0 ? 0 : grayLevel(rawPixel(raw.data() + 4 * i), kZeroLevel, kDefaultBright);
     });
     return cv::countNonZero(m != shown);
-}
-
-// Gives the board a frame period (in 100 ns steps) the way a SCAN timing
-// frame and a reset do.
-void setFramePeriod(FT_HANDLE handle, uint32_t period)
-{
-    using namespace framecodec;
-    unsigned char f[45] = {};
-    putHead(f, kScanCommand);
-    putBigEndian(f + 6, period, 4);
-    f[38] = payloadChecksum(f + 6, 32);
-    std::copy_n(kSystemReset, kHeadBytes, f + 39);
-    writeTo(handle, QByteArray(reinterpret_cast<char*>(f), sizeof f));
 }
 
 } // namespace
@@ -251,14 +237,14 @@ private slots:
     void stop_data()
     {
         QTest::addColumn<int>("period");    // of the board, 100 ns steps
-        QTest::addColumn<int>("stopAfter"); // requests sent; 0: before run() begins
+        QTest::addColumn<int>("stopAfter"); // request the stop lands at; 0: before run() begins
         QTest::addColumn<int>("requests");  // requests sent in all
         QTest::addColumn<int>("frameCount");
         QTest::newRow("before run begins") << 1111111 << 0 << 0 << 0;
         // Silent after two frames: the stop gives up the third.
         QTest::newRow("board silent, during a save") << 1111111 << 9 << 9 << 2;
         // The second frame's chunk 0 comes a frame period after the first, so
-        // a stop right after its request lands inside that frame.
+        // a stop at its request lands inside that frame.
         QTest::newRow("mid-frame at 9 frames/s") << 1111111 << 5 << 8 << 2;
         QTest::newRow("mid-frame at 0.5 frames/s") << 20000000 << 5 << 8 << 2;
     }
@@ -284,17 +270,22 @@ private slots:
         const auto raw = rawFrame([](int i) { return kZeroLevel + uint32_t(i) * 13; });
         board->pushFrame(raw);
         board->pushFrame(raw);
-        // started() runs in the new thread just before run(): clearing the flag
-        // there is a stop that lands after start() but before the loop begins.
+        // The stop lands in the worker's thread, however far this one has got:
+        // started() runs there just before run(), so clearing the flag then is a
+        // stop after start() but before the loop begins; the write hook clears it
+        // as the row's request reaches the board, before the board acts on it.
         // The worker's own pointer, not the test's holder of it: cleanup() resets that
         // holder, and the thread's end is handed over through locks the race
         // checker cannot see.
+        Tessary_VideoThread* const w = worker.get();
         if (stopAfter == 0)
-            connect(worker.get(), &QThread::started, [w = worker.get()] { w->running = false; });
+            connect(w, &QThread::started, [w] { w->running = false; });
+        board->setWriteHook([w, stopAfter](std::size_t written) {
+            if (written == std::size_t(stopAfter))
+                w->running = false;
+        });
         worker->start();
-        while (board->hostLog().size() < std::size_t(stopAfter)) {
-        }
-        worker->stop(); // returns although the board may never answer
+        QVERIFY(worker->wait(60000)); // stopped, it ends although the board may never answer
         QCoreApplication::processEvents();
         QCOMPARE(int(board->hostLog().size()), requests);
         QCOMPARE(int(frames.size()), frameCount);

@@ -49,8 +49,9 @@ private slots:
         QTest::newRow("opened") << "TS256A01" << 2 << false << ""
                                 << handshake + battery + "FFAA00A40DEB0202|" + battery;
         QTest::newRow("no board listed") << "" << 0 << false << "No Device Connected" << QString();
+        // Ten seconds late: the tries are long over, however busy the machine.
         QTest::newRow("answer after the ten tries")
-            << "TS256A01" << 400 << false << "No Device Connected" << handshake;
+            << "TS256A01" << 10000 << false << "No Device Connected" << handshake;
         // The first battery poll finds the link lost: the open goes no further.
         QTest::newRow("lost right after the handshake")
             << "TS256A01" << 0 << true << kLost << handshake + battery;

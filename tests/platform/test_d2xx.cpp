@@ -7,6 +7,7 @@
 
 #include <QtTest>
 
+#include <stdexcept>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -122,6 +123,53 @@ private slots:
         const auto least = tag == "late" ? 300ms : 0ms;
         QVERIFY(std::chrono::steady_clock::now() - board->hostLog().front().time >= least);
         QCOMPARE(hostWrites(*board), writes + Frames{kBattery});
+    }
+
+    // Pushed frames go first; a held frame then stands in for the scene, sent
+    // whole again and again, until it is released. The scene goes on with the
+    // number of frames served.
+    void heldFrame()
+    {
+        board->setPaced(false);
+        const auto filled = [](char c) { return QByteArray(4 * kChunk, c); };
+        const auto raw = [](const QByteArray& frame) {
+            return std::vector<uint8_t>(frame.begin(), frame.end());
+        };
+        board->pushFrame(raw(filled(1)));
+        board->holdFrame(raw(filled(2)));
+        QByteArray sent;
+        for (int f = 0; f < 4; ++f) {
+            if (f == 3)
+                board->releaseFrame();
+            for (int k = 0; k < 4; ++k)
+                sent += writeTo(h, request(0, k)) == FT_OK ? collect(h, kChunk) : QByteArray();
+        }
+        const auto scene =
+            boardsim::renderScene(board->sceneSeed(), 3, board->config().integrationMicros());
+        QVERIFY(sent == filled(1) + filled(2) + filled(2) +
+                            QByteArray(reinterpret_cast<const char*>(scene.data()), 4 * kChunk));
+        QVERIFY_EXCEPTION_THROWN(board->holdFrame(std::vector<uint8_t>(7)), std::invalid_argument);
+    }
+
+    // The hook runs once each write is logged, numbered from the last clearing
+    // of the log, before the board answers it.
+    void writeHook()
+    {
+        QList<int> seen; // per write: its number, then the bytes queued when the hook ran
+        board->setWriteHook([&](std::size_t written) {
+            DWORD rx = 0, tx = 0, events = 0;
+            FT_GetStatus(h, &rx, &tx, &events);
+            seen << int(written) << int(rx);
+        });
+        for (int i = 0; i < 3; ++i) {
+            if (i == 2)
+                board->clearHostLog();
+            QCOMPARE(writeTo(h, kBattery), FT_STATUS(FT_OK));
+        }
+        board->setWriteHook(nullptr);
+        QCOMPARE(writeTo(h, kBattery), FT_STATUS(FT_OK));
+        QCOMPARE(seen, (QList<int>{1, 0, 2, 1, 1, 2}));
+        QCOMPARE(collect(h, 4), QByteArray(4, 0x57));
     }
 
     void twoThreadsOnOneBoard()

@@ -1,6 +1,9 @@
 #include "SimSupport.h"
 
+#include "FrameCodec.h"
 #include "RunningDataManager.h"
+
+#include <algorithm>
 
 QByteArray request(int group, int code)
 {
@@ -11,6 +14,17 @@ FT_STATUS writeTo(FT_HANDLE handle, const QByteArray& bytes)
 {
     DWORD written = 0;
     return FT_Write(handle, const_cast<char*>(bytes.data()), DWORD(bytes.size()), &written);
+}
+
+void setFramePeriod(FT_HANDLE handle, uint32_t period)
+{
+    using namespace framecodec;
+    unsigned char f[45] = {};
+    putHead(f, kScanCommand);
+    putBigEndian(f + 6, period, 4);
+    f[38] = payloadChecksum(f + 6, 32);
+    std::copy_n(kSystemReset, kHeadBytes, f + 39);
+    writeTo(handle, QByteArray(reinterpret_cast<char*>(f), sizeof f));
 }
 
 Frames hostWrites(const boardsim::Board& board)

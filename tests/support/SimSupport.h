@@ -16,6 +16,10 @@
 QByteArray request(int group, int code);
 FT_STATUS writeTo(FT_HANDLE handle, const QByteArray& bytes);
 
+// Gives the board a frame period (in 100 ns steps) the way a SCAN timing
+// frame and a reset do.
+void setFramePeriod(FT_HANDLE handle, uint32_t period);
+
 // The host's writes to a simulated board, one QByteArray per FT_Write.
 using Frames = QList<QByteArray>;
 Frames hostWrites(const boardsim::Board& board);
