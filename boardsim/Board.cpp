@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <string>
 
 namespace boardsim {
 namespace {
@@ -15,6 +16,13 @@ uint32_t seedFor(const std::string& serial)
     for (unsigned char c : serial)
         h = (h ^ c) * 16777619u;
     return h;
+}
+
+void requireFrameBytes(const std::vector<uint8_t>& raw, const char* caller)
+{
+    if (raw.size() != kFrameBytes)
+        throw std::invalid_argument(std::string("boardsim::Board::") + caller +
+                                    ": a raw frame has 262144 bytes");
 }
 
 } // namespace
@@ -212,16 +220,14 @@ void Board::clearHostLog()
 
 void Board::pushFrame(std::vector<uint8_t> raw)
 {
-    if (raw.size() != kFrameBytes)
-        throw std::invalid_argument("boardsim::Board::pushFrame: a raw frame has 262144 bytes");
+    requireFrameBytes(raw, "pushFrame");
     std::lock_guard<std::mutex> lock(m_mutex);
     m_pushed.push_back(std::move(raw));
 }
 
 void Board::holdFrame(std::vector<uint8_t> raw)
 {
-    if (raw.size() != kFrameBytes)
-        throw std::invalid_argument("boardsim::Board::holdFrame: a raw frame has 262144 bytes");
+    requireFrameBytes(raw, "holdFrame");
     auto held = std::make_shared<const std::vector<uint8_t>>(std::move(raw));
     std::lock_guard<std::mutex> lock(m_mutex);
     m_held = std::move(held);

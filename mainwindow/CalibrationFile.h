@@ -11,6 +11,7 @@ class QIODevice;
 // give nothing, and at most 65,536 values are returned. Reading stops there,
 // so neither time nor memory grows with what the file holds beyond. A part
 // that is not an unsigned 32-bit decimal (digits, with blanks around them
-// and a leading plus sign allowed) refuses the whole file: nothing is returned and `badLine` receives its line, counted from 1;
-// otherwise `badLine` is 0. The device must be open for reading.
+// and a leading plus sign allowed) refuses the whole file: nothing is
+// returned and `badLine` receives its line, counted from 1; otherwise
+// `badLine` is 0. The device must be open for reading.
 std::vector<uint32_t> readCalibration(QIODevice& in, int64_t* badLine = nullptr);

@@ -41,13 +41,14 @@ QString firstAndCount(const QStringList& files)
                                        : QString());
 }
 
-} // namespace
-
-bool isSaveFolder(const QString& field)
+// The folder that holds a save's pictures.
+QString pictureFolderOf(const QDir& dir, const QString& name)
 {
-    return QFileInfo(field).isDir();
+    return dir.filePath(name + "pic");
 }
 
+// The files a save named `name` leaves in `directory`: tables of any count,
+// the video, and the pictures in its picture folder.
 QStringList saveFiles(const QString& directory, const QString& name)
 {
     const auto numbered = [](const QString& file, const QString& head, const QString& tail) {
@@ -65,12 +66,19 @@ QStringList saveFiles(const QString& directory, const QString& name)
             numbered(file, name + "_", "_Frames_Grayscale.csv"))
             found << dir.filePath(file);
     }
-    const QDir pictures(dir.filePath(name + "pic"));
+    const QDir pictures(pictureFolderOf(dir, name));
     for (const QString& file : pictures.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
         if (numbered(file, name + "_", ".png"))
             found << pictures.filePath(file);
     }
     return found;
+}
+
+} // namespace
+
+bool isSaveFolder(const QString& field)
+{
+    return QFileInfo(field).isDir();
 }
 
 // Each file is made and removed again; a picture folder made only for this
@@ -79,7 +87,7 @@ bool saveFilesCanBeMade(const QString& directory, const QString& name, bool pict
 {
     const QDir dir(directory);
     QStringList longest{dir.filePath(name + "_1000_Frames_Grayscale.csv")};
-    const QString pictureFolder = dir.filePath(name + "pic");
+    const QString pictureFolder = pictureFolderOf(dir, name);
     const bool folderMade =
         pictures && !QFileInfo::exists(pictureFolder) && QDir().mkdir(pictureFolder);
     if (pictures)
@@ -126,6 +134,10 @@ bool earlierSaveReplaced(const QString& directory, const QString& name)
     // Removed here, where a failure can be told.
     aside.setAutoRemove(false);
     const auto moved = [&aside](int i) { return aside.filePath(QString::number(i)); };
+    const auto removeAside = [&aside] {
+        if (!aside.remove())
+            showPlainBox("Could not remove " + aside.path());
+    };
     for (int i = 0; i < earlier.size(); ++i) {
         if (QFile::rename(earlier[i], moved(i)))
             continue;
@@ -137,16 +149,15 @@ bool earlierSaveReplaced(const QString& directory, const QString& name)
         showPlainBox("Could not remove " + earlier[i]);
         if (!notBack.isEmpty())
             showPlainBox("Could not restore " + firstAndCount(notBack) + " from " + aside.path());
-        else if (!aside.remove())
-            showPlainBox("Could not remove " + aside.path());
+        else
+            removeAside();
         return false;
     }
     // The names are free: the save goes on whatever is left here.
-    if (!aside.remove())
-        showPlainBox("Could not remove " + aside.path());
+    removeAside();
     // A picture folder this replace emptied goes too; the save makes it
     // again if it takes pictures.
-    const QString pictureFolder = dir.filePath(name + "pic");
+    const QString pictureFolder = pictureFolderOf(dir, name);
     if (std::any_of(earlier.begin(), earlier.end(),
                     [&](const QString& file) { return file.startsWith(pictureFolder + "/"); }))
         QDir().rmdir(pictureFolder);

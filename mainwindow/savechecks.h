@@ -8,10 +8,6 @@
 // Whether the path field names an existing folder (not a file).
 bool isSaveFolder(const QString& field);
 
-// The files a save named `name` leaves in `directory`: tables of any count,
-// the video, and the pictures in its picture folder.
-QStringList saveFiles(const QString& directory, const QString& name);
-
 // Whether the save's longest files can be made: its last table and, with
 // pictures, its last picture. One already there will be replaced.
 bool saveFilesCanBeMade(const QString& directory, const QString& name, bool pictures);
